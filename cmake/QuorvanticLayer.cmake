@@ -21,6 +21,7 @@ function(quorvantic_tests)
         target_link_libraries(${target} PRIVATE ${ARG_LIBS} Qt6::Test)
         target_compile_definitions(${target} PRIVATE
             QUORVANTIC_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+            QUORVANTIC_SHARED_DIR="${PROJECT_SOURCE_DIR}/../shared"
             QUORVANTIC_RESOURCES_DIR="${QUORVANTIC_RESOURCES_DIR}"
             QUORVANTIC_LIBEXEC_DIR="${QUORVANTIC_LIBEXEC_DIR}"
             QUORVANTIC_BIN_DIR="${QUORVANTIC_BIN_DIR}")
