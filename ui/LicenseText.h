@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QObject>
+
+class QWidget;
+
+// The licence text the License page shows, read once when the window is made,
+// and the read-only view that shows it.
+class LicenseText : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit LicenseText(QObject *parent = nullptr);
+
+    // A new read-only view of the text as it is now.
+    QWidget *createView(QWidget *parent) const;
+
+signals:
+    void objectWillChange();
+};
