@@ -164,6 +164,7 @@ private slots:
     {
         QList<const QString *> seen(8, nullptr);
         std::vector<std::thread> threads;
+        threads.reserve(8);
         for (int i = 0; i < 8; ++i)
             threads.emplace_back([&seen, i] { seen[i] = &Product::appSuppQuorvanticVideo(); });
         for (std::thread &t : threads)
