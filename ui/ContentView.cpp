@@ -30,7 +30,7 @@ QPushButton *makeButton(const QString &text, QWidget *parent)
 } // namespace
 
 ContentView::ContentView(AppSettings &settings, QWidget *parent)
-    : QWidget(parent), m_settings(settings), m_license(new LicenseText(this)),
+    : QWidget(parent), m_settings(settings), m_license(new LicenseText(settings.resourcesFolder(), this)),
       m_redrawTimer(new QTimer(this))
 {
     setFont(Theme::defaultFont());

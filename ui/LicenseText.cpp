@@ -3,7 +3,7 @@
 #include <QFrame>
 #include <QTextEdit>
 
-LicenseText::LicenseText(QObject *parent) : QObject(parent) {}
+LicenseText::LicenseText(const QString &, QObject *parent) : QObject(parent) {}
 
 QWidget *LicenseText::createView(QWidget *parent) const
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 class QWidget;
 
@@ -11,7 +12,8 @@ class LicenseText : public QObject
     Q_OBJECT
 
 public:
-    explicit LicenseText(QObject *parent = nullptr);
+    // Reads the licence from the given resources folder.
+    explicit LicenseText(const QString &resourcesFolder, QObject *parent = nullptr);
 
     // A new read-only view of the text as it is now.
     QWidget *createView(QWidget *parent) const;
