@@ -33,13 +33,13 @@ QString DesktopSettings::program(const QString &currentDesktop, const QStringLis
         for (const auto &[name, settings] : knownSettings) {
             if (desktop.compare(QLatin1String(name), Qt::CaseInsensitive) != 0)
                 continue;
-            const QString found = installed(settings, searchPath);
+            QString found = installed(settings, searchPath);
             if (!found.isEmpty())
                 return found;
         }
     }
     for (const auto &known : knownSettings) {
-        const QString found = installed(known.second, searchPath);
+        QString found = installed(known.second, searchPath);
         if (!found.isEmpty())
             return found;
     }
