@@ -11,6 +11,7 @@
 # Exits 77 (skipped) with the reason when the sandbox cannot be made here.
 set -euo pipefail
 shopt -u patsub_replacement 2>/dev/null || true
+shopt -s nullglob
 
 skip() {
     echo "SKIPPED: $*"
@@ -181,3 +182,243 @@ if [[ ! -x $helper || ! -x $driver ]]; then
     echo "(driver: $driver)"
     exit 77
 fi
+
+# ------------------------------------------------------------ the installs
+# The bundle as it ships, readable by the users, with the driver beside the
+# installer's own executable so the helper is found the same way.
+cp -a "$bundle" "$sandbox/bundle"
+cp "$driver" "$sandbox/bundle/usr/bin/quorvantic-e2e-driver"
+chown -R root:root "$sandbox/bundle"
+chmod -R go+rX,go-w "$sandbox/bundle"
+demo=$sandbox/bundle/usr/share/quorvantic-installer
+
+APP=/opt/Quorvantic/
+SUPP=/usr/local/share/Adobe/Plug-Ins/CC/Quorvantic/
+VIDEO=/usr/local/share/Adobe/Common/Plug-ins/7.0/MediaCore/Quorvantic/
+lrOf() { echo "$sandbox/home/$1/.local/share/Adobe/Lightroom/"; }
+
+# Runs the wizard's side of one install: NAME USER [driver options].
+install_as() {
+    local name=$1 user=$2
+    shift 2
+    local status=0
+    as_user "$user" "$sandbox/bundle/usr/bin/quorvantic-e2e-driver" \
+        --state "$out/$name.state" "$@" >"$out/$name.stdout" 2>"$out/$name.stderr" || status=$?
+    if ((status != 0)); then
+        echo "   the driver failed ($status):"
+        sed 's/^/   /' "$out/$name.stderr"
+    fi
+}
+statePage() { sed -n 's/^page //p' "$out/$1.state"; }
+stateFailed() { sed -n 's/^completedWithErrors //p' "$out/$1.state"; }
+stateLog() { sed '1,3d' "$out/$1.state"; }
+
+# What the installer prints for one run: the script once, then the answer.
+printed_script_then() {
+    local file=$out/$1.stdout answer=$2
+    equal "$(grep -c '^SCRIPT -- ' "$file")" 1 &&
+        equal "$(head -n 1 "$file")" "SCRIPT -- try" &&
+        if [[ -n $answer ]]; then
+            equal "$(tail -n 2 "$file")" $'return "Ok"\n'"ERROR VALUE $answer"
+        else
+            equal "$(tail -n 1 "$file")" 'return "Ok"'
+        fi
+}
+
+# The expected external-editor preset of an installed element folder.
+expected_preset() {
+    local installed=$1 version=$2 id
+    if [[ $version == 3 ]]; then id=6C2E8F14-A7B3-4D59-9E0C-71F2A4B6C8D3; else id=3D5B7E21-9C4A-4F6E-8A1B-2C3D4E5F6071; fi
+    local text
+    text=$(cat "$presetTemplate")
+    text=${text//"[ID]"/$id}
+    text=${text//"[V]"/$version}
+    text=${text//"[APP][NAME]"/$installed}
+    printf '%s\n' "$text"
+}
+
+same_tree() { diff -r --no-dereference "$@" >/dev/null; }
+link_is() { [[ -L $1 ]] && equal "$(readlink "$1")" "$2"; }
+owned_by() {
+    local user=$1 folder=$2
+    [[ -d $folder ]] && equal "$(find "$folder" ! -user "$user" -printf '%p\n' | head -n 3)" ""
+}
+
+# Checks every element of the resources' products in the installed layout.
+check_layout() {
+    local label=$1 resources=$2 user=$3 lr
+    lr=$(lrOf "$user")
+    local product element name installed kind version
+    for product in "$resources"/Products/*/ "$resources"/Products/.*/; do
+        product=${product%/}
+        [[ $(basename "$product") == . || $(basename "$product") == .. || ! -d $product ]] && continue
+        for element in "$product"/* "$product"/.*; do
+            name=$(basename "$element")
+            [[ $name == . || $name == .. || -L $element || ! -d $element ]] && continue
+            installed=$APP$name
+            # The installed module gains its Path.txt.
+            check "$label: $name copied" same_tree -x Path.txt "$element" "$installed"
+            check "$label: $name owned by root" owned_by root "$installed"
+            case $element in
+            *Lightroom*)
+                version=4
+                [[ $element == *"Velamorph 3"* ]] && version=3
+                check "$label: $name module linked" \
+                    link_is "${lr}Modules/velamorph$version.lrdevplugin" "$installed/velamorph$version.lrdevplugin"
+                check "$label: $name Path.txt" \
+                    equal "$(cat "$installed/velamorph$version.lrdevplugin/Path.txt"; echo x)" "$installed"$'\n'x
+                check "$label: $name export presets are the folder's contents" \
+                    same_tree "$element/Quorvantic Velamorph $version" "${lr}Export Presets/Quorvantic Velamorph $version"
+                check "$label: $name external-editor preset" \
+                    cmp -s <(expected_preset "$installed" "$version") \
+                    "${lr}External Editor Presets/Quorvantic/Quorvantic Velamorph $version.lrtemplate"
+                for folder in "External Editor Presets/Quorvantic" "Export Presets/Quorvantic Velamorph $version" Modules; do
+                    check "$label: $folder owned by $user" owned_by "$user" "$lr$folder"
+                done
+                ;;
+            *"Video Plugin"*)
+                check "$label: $name linked for video" link_is "$VIDEO$name" "$installed"
+                ;;
+            *)
+                check "$label: $name linked" link_is "$SUPP$name" "$installed"
+                ;;
+            esac
+        done
+    done
+}
+
+# Every file, link and owner under the install locations, for comparisons.
+layout_listing() {
+    find /opt /usr/local/share "$(lrOf "$1")" -printf '%p %y %u %m %l\n' | sort
+    find /opt /usr/local/share "$(lrOf "$1")" -type f -exec md5sum {} + | sort
+}
+
+succeeded() {
+    local name=$1
+    check "$name: summary page" equal "$(statePage "$name")" summary
+    check "$name: completedWithErrors false" equal "$(stateFailed "$name")" false
+    check "$name: no log text" equal "$(stateLog "$name")" ""
+    check "$name: script printed once, then ERROR VALUE Ok" printed_script_then "$name" Ok
+}
+
+failed_with() {
+    local name=$1 pattern=$2
+    check "$name: summary page" equal "$(statePage "$name")" summary
+    check "$name: completedWithErrors true" equal "$(stateFailed "$name")" true
+    check "$name: the log holds the message ($pattern)" grep -q -- "$pattern" <(stateLog "$name")
+    check "$name: the answer printed is the log" \
+        equal "$(sed -n '/^ERROR VALUE /,$p' "$out/$name.stdout")" "ERROR VALUE $(stateLog "$name")"
+}
+
+# 1. The demo bundle, then again over it.
+fresh_system
+fresh_home "$allowUser"
+install_as demo "$allowUser"
+succeeded demo
+check_layout demo "$demo" "$allowUser"
+first=$(layout_listing "$allowUser")
+install_as again "$allowUser"
+succeeded again
+check "again: the same layout" equal "$(layout_listing "$allowUser")" "$first"
+
+# 2. Hostile names: nothing a name says may run, and everything lands.
+hostile=$sandbox/hostile
+mkdir -p "$hostile/Products"
+make_element() {
+    local folder=$hostile/Products/$1/$2
+    mkdir -p "$folder/Contents"
+    printf 'content of %s\n' "$2" >"$folder/Contents/file $2.bin"
+}
+plugins='Calmfield "q" $(touch pwned-product)'
+for name in 'quote"d' 'back\slash \c \n' '`touch pwned-tick`' '$(touch pwned-dollar)' \
+    '-rf leading dash' 'two  spaces ' 'Café Ünïcödé 日本' '.hidden' "it's; touch pwned-semi"; do
+    make_element "$plugins" "$name"
+done
+make_element 'Calmfield Video $HOME' 'Calmfield Video Plugin 2 $(touch pwned-video) \t'
+lrElement='Velamorph 4 Lightroom "$(touch pwned-lr)" \c `x`'
+make_element 'Velamorph 4 \ $PATH' "$lrElement"
+lrFolder=$hostile/Products/'Velamorph 4 \ $PATH'/$lrElement
+mkdir -p "$lrFolder/Velamorph4.app" "$lrFolder/velamorph4.lrdevplugin" "$lrFolder/Quorvantic Velamorph 4"
+echo preset >"$lrFolder/Quorvantic Velamorph 4/\$(touch pwned-preset).lrtemplate"
+chmod -R go+rX "$hostile"
+fresh_system
+fresh_home "$allowUser"
+install_as hostile "$allowUser" --resources "$hostile"
+succeeded hostile
+check_layout hostile "$hostile" "$allowUser"
+check "hostile: no command hidden in a name ran" \
+    equal "$(find / /root /tmp -maxdepth 1 -name 'pwned*'; find "$sandbox" /opt /usr/local/share -name 'pwned*')" ""
+
+# 3. Links planted in the user's folder towards root's folders.
+for planted in "External Editor Presets/Quorvantic" Modules; do
+    name=planted-${planted%%/*}
+    name=${name// /-}
+    fresh_system
+    fresh_home "$allowUser"
+    lr=$(lrOf "$allowUser")
+    mkdir -p /opt/victim
+    echo "root's" >/opt/victim/keep
+    before=$(find /opt/victim -printf '%p %y %u %g %m %s\n' | sort)
+    as_user "$allowUser" mkdir -p "$(dirname "$lr$planted")"
+    as_user "$allowUser" ln -s /opt/victim "$lr$planted"
+    install_as "$name" "$allowUser"
+    check "$name: root's folder is untouched" \
+        equal "$(find /opt/victim -printf '%p %y %u %g %m %s\n' | sort)" "$before"
+    failed_with "$name" "Permission denied"
+done
+
+# 4. Authentication outcomes.
+fresh_system
+fresh_home "$denyUser"
+install_as denied "$denyUser"
+failed_with denied "authorisation was refused"
+check "denied: nothing installed" equal "$(find /opt /usr/local/share -mindepth 1)" ""
+
+fresh_system
+fresh_home "$cancelUser"
+install_as cancelled "$cancelUser" --agent "$sandbox/bin/cancel-agent"
+check "cancelled: the page stays" equal "$(statePage cancelled)" install
+check "cancelled: completedWithErrors false" equal "$(stateFailed cancelled)" false
+check "cancelled: no log text" equal "$(stateLog cancelled)" ""
+check "cancelled: script printed, no answer" printed_script_then cancelled ""
+check "cancelled: nothing installed" \
+    equal "$(find /opt /usr/local/share "$(lrOf "$cancelUser")" -mindepth 1 2>/dev/null)" ""
+
+# 5. Faults: an element without its module folder, a full file system.
+broken=$sandbox/broken
+mkdir -p "$broken/Products/Velamorph 4/Velamorph 4 Lightroom/Velamorph4.app" \
+    "$broken/Products/Velamorph 4/Velamorph 4 Lightroom/Quorvantic Velamorph 4"
+echo preset >"$broken/Products/Velamorph 4/Velamorph 4 Lightroom/Quorvantic Velamorph 4/p.lrtemplate"
+chmod -R go+rX "$broken"
+fresh_system
+fresh_home "$allowUser"
+install_as no-module "$allowUser" --resources "$broken"
+failed_with no-module "Path.txt"
+lr=$(lrOf "$allowUser")
+check "no-module: the copy before it took effect" test -d "${APP}Velamorph 4 Lightroom/Velamorph4.app"
+check "no-module: the export presets before it took effect" test -f "${lr}Export Presets/Quorvantic Velamorph 4/p.lrtemplate"
+check "no-module: the module link before it took effect" \
+    link_is "${lr}Modules/velamorph4.lrdevplugin" "${APP}Velamorph 4 Lightroom/velamorph4.lrdevplugin"
+check "no-module: nothing after it" test ! -e "${lr}External Editor Presets/Quorvantic/Quorvantic Velamorph 4.lrtemplate"
+
+big=$sandbox/big
+mkdir -p "$big/Products/Calmfield 6/Calmfield 6 Plugin"
+head -c 4194304 /dev/zero >"$big/Products/Calmfield 6/Calmfield 6 Plugin/large.bin"
+chmod -R go+rX "$big"
+fresh_system 1m
+fresh_home "$allowUser"
+install_as full "$allowUser" --resources "$big"
+failed_with full "No space left on device"
+
+echo "$failures failed"
+if ((failures > 0)); then
+    for state in "$out"/*.state; do
+        name=$(basename "$state" .state)
+        echo "--- $name: state"
+        cat "$state"
+        echo
+        echo "--- $name: standard error"
+        cat "$out/$name.stderr"
+    done
+fi
+((failures == 0))
