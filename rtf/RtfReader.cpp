@@ -1068,18 +1068,29 @@ QTextBlockFormat RtfParser::blockFormat() const
     }
     if (p.pageBreakBefore)
         format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-    if (!p.tabs.isEmpty()) {
-        QList<QTextOption::Tab> tabs;
-        for (const RtfTabStop &stop : p.tabs) {
-            const QTextOption::TabType type = stop.kind == 1   ? QTextOption::CenterTab
-                                              : stop.kind == 2 ? QTextOption::RightTab
-                                              : stop.kind == 3 ? QTextOption::DelimiterTab
-                                                               : QTextOption::LeftTab;
-            tabs.append(QTextOption::Tab(twipsToPixels(stop.position), type,
-                                         stop.kind == 3 ? QLatin1Char('.') : QChar()));
-        }
-        format.setTabPositions(tabs);
+    // RTF measures tab stops from the page margin; the layout measures them
+    // from where a line starts, for the first line the indent plus the
+    // first-line indent. A hanging indent has an implicit stop at the indent,
+    // where the text after a list marker's tab lines up.
+    const int lineStart = p.leftIndent + p.firstIndent;
+    QList<RtfTabStop> stops = p.tabs;
+    if (p.firstIndent < 0)
+        stops.append({p.leftIndent, 0});
+    std::sort(stops.begin(), stops.end(),
+              [](const RtfTabStop &a, const RtfTabStop &b) { return a.position < b.position; });
+    QList<QTextOption::Tab> tabs;
+    for (const RtfTabStop &stop : stops) {
+        if (stop.position <= lineStart)
+            continue;
+        const QTextOption::TabType type = stop.kind == 1   ? QTextOption::CenterTab
+                                          : stop.kind == 2 ? QTextOption::RightTab
+                                          : stop.kind == 3 ? QTextOption::DelimiterTab
+                                                           : QTextOption::LeftTab;
+        tabs.append(QTextOption::Tab(twipsToPixels(stop.position - lineStart), type,
+                                     stop.kind == 3 ? QLatin1Char('.') : QChar()));
     }
+    if (!tabs.isEmpty())
+        format.setTabPositions(tabs);
     return format;
 }
 
