@@ -126,6 +126,9 @@ public:
     void parse(QByteArrayView input);
 
 private:
+    void finish();
+
+private:
     void groupStart();
     void groupEnd();
     void controlWord(const RtfToken &token);
@@ -160,7 +163,6 @@ private:
     int m_skipDepth = 0;          // > 0 while inside a group that is left out
     bool m_skipPopsState = true;  // whether the skipped group pushed a state
     bool m_ignorable = false;     // a \* opened this group
-    bool m_started = false;
 
     int m_documentCodePage = 1252;
     int m_defaultFont = -1;
@@ -208,8 +210,6 @@ void RtfParser::parse(QByteArrayView input)
                 if (m_skipPopsState)
                     groupEnd();
                 m_skipPopsState = true;
-                if (m_stack.isEmpty())
-                    break;
             }
             continue;
         }
@@ -223,6 +223,8 @@ void RtfParser::parse(QByteArrayView input)
             groupStart();
             break;
         case RtfToken::GroupEnd:
+            if (m_stack.size() == 1)
+                return finish(); // the document's closing brace; anything after it is not RTF
             groupEnd();
             break;
         case RtfToken::ControlWord:
@@ -244,9 +246,13 @@ void RtfParser::parse(QByteArrayView input)
         case RtfToken::End:
             break;
         }
-        if (m_started && m_stack.isEmpty())
-            break; // the document's closing brace; anything after it is not RTF
     }
+    finish();
+}
+
+// Ends the last paragraph with the formatting in force where the document ends.
+void RtfParser::finish()
+{
     flushBytes();
     if (m_highSurrogate)
         emitText(QString());
@@ -264,7 +270,6 @@ void RtfParser::groupStart()
         return;
     }
     m_stack.append(m_state);
-    m_started = true;
 }
 
 void RtfParser::groupEnd()
@@ -1058,8 +1063,10 @@ QTextBlockFormat RtfParser::blockFormat() const
     format.setTopMargin(twipsToPixels(p.spaceBefore));
     format.setBottomMargin(twipsToPixels(p.spaceAfter));
     if (p.lineSpacing != 0) {
+        // Beyond ten lines a multiple is an error, and huge line heights
+        // overflow the layout's fixed-point coordinates.
         if (p.lineMultiple && p.lineSpacing > 0)
-            format.setLineHeight(100.0 * p.lineSpacing / 240.0,
+            format.setLineHeight(100.0 * std::min(p.lineSpacing, 2400) / 240.0,
                                  QTextBlockFormat::ProportionalHeight);
         else if (p.lineSpacing > 0)
             format.setLineHeight(twipsToPixels(p.lineSpacing), QTextBlockFormat::MinimumHeight);
