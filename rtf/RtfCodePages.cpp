@@ -172,6 +172,12 @@ struct RtfCodePages::Converter
                 ::iconv(iconv, nullptr, nullptr, nullptr, nullptr);
             }
         }
+        // Pages with combining marks (1255, 1258) hold the last character
+        // back until they know nothing combines with it.
+        char *outPtr = out.data();
+        size_t outLeft = static_cast<size_t>(out.size());
+        ::iconv(iconv, nullptr, nullptr, &outPtr, &outLeft);
+        result += QString::fromUtf8(out.constData(), out.size() - qsizetype(outLeft));
         return result;
     }
 };
