@@ -76,6 +76,7 @@ else
     mkdir -p /run/dbus
 fi
 mount -t tmpfs -o mode=755 tmpfs /etc/polkit-1/rules.d
+mount -t tmpfs -o mode=700 tmpfs /root
 
 # Test users, known only inside the namespace.
 cp /etc/passwd "$sandbox/passwd"
@@ -329,17 +330,20 @@ make_element() {
     mkdir -p "$folder/Contents"
     printf 'content of %s\n' "$2" >"$folder/Contents/file $2.bin"
 }
-plugins='Calmfield "q" $(touch pwned-product)'
-for name in 'quote"d' 'back\slash \c \n' '`touch pwned-tick`' '$(touch pwned-dollar)' \
-    '-rf leading dash' 'two  spaces ' 'Café Ünïcödé 日本' '.hidden' "it's; touch pwned-semi"; do
+# A command a name carries first goes to the test user's home (a tmpfs of the
+# sandbox), so even a failing run leaves the host alone.
+plugins='Calmfield "q" $(cd ~qve2e-allow&&touch pwned-product)'
+for name in 'quote"d' 'back\slash \c \n' '`cd ~qve2e-allow&&touch pwned-tick`' '$(cd ~qve2e-allow&&touch pwned-dollar)' \
+    '-rf leading dash' 'two  spaces ' 'Café Ünïcödé 日本' '.hidden' "it's; cd ~qve2e-allow && touch pwned-semi" \
+    $'new\nline'; do
     make_element "$plugins" "$name"
 done
-make_element 'Calmfield Video $HOME' 'Calmfield Video Plugin 2 $(touch pwned-video) \t'
-lrElement='Velamorph 4 Lightroom "$(touch pwned-lr)" \c `x`'
+make_element 'Calmfield Video $HOME' 'Calmfield Video Plugin 2 $(cd ~qve2e-allow&&touch pwned-video) \t'
+lrElement='Velamorph 4 Lightroom "$(cd ~qve2e-allow&&touch pwned-lr)" \c `x`'
 make_element 'Velamorph 4 \ $PATH' "$lrElement"
 lrFolder=$hostile/Products/'Velamorph 4 \ $PATH'/$lrElement
 mkdir -p "$lrFolder/Velamorph4.app" "$lrFolder/velamorph4.lrdevplugin" "$lrFolder/Quorvantic Velamorph 4"
-echo preset >"$lrFolder/Quorvantic Velamorph 4/\$(touch pwned-preset).lrtemplate"
+echo preset >"$lrFolder/Quorvantic Velamorph 4/\$(cd ~qve2e-allow&&touch pwned-preset).lrtemplate"
 chmod -R go+rX "$hostile"
 fresh_system
 fresh_home "$allowUser"
@@ -347,7 +351,17 @@ install_as hostile "$allowUser" --resources "$hostile"
 succeeded hostile
 check_layout hostile "$hostile" "$allowUser"
 check "hostile: no command hidden in a name ran" \
-    equal "$(find / /root /tmp -maxdepth 1 -name 'pwned*'; find "$sandbox" /opt /usr/local/share -name 'pwned*')" ""
+    equal "$(find / /tmp -maxdepth 1 -name 'pwned*'; find "$sandbox" /root /opt /usr/local/share -name 'pwned*')" ""
+
+# An empty bundle still makes the maker's folder and answers Ok.
+empty=$sandbox/empty
+mkdir -p "$empty/Products/Calmfield 6"
+chmod -R go+rX "$empty"
+fresh_system
+fresh_home "$allowUser"
+install_as empty "$allowUser" --resources "$empty"
+succeeded empty
+check "empty: only the maker's folder" equal "$(find /opt /usr/local/share -mindepth 1)" /opt/Quorvantic
 
 # 3. Links planted in the user's folder towards root's folders.
 for planted in "External Editor Presets/Quorvantic" Modules; do
