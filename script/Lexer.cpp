@@ -152,8 +152,10 @@ private:
                m_source.at(m_pos).unicode() < 0x80)
             ++m_pos;
         if (m_pos < m_source.size() && isWordStart(m_source.at(m_pos))) {
+            while (m_pos < m_source.size() && isWordPart(m_source.at(m_pos)))
+                ++m_pos;
             fail(ScriptErrorNumber::syntax, QStringLiteral("A number can't run into a word."),
-                 start, m_pos - start + 1);
+                 start, m_pos - start);
             return Token();
         }
         Token token = make(TokenKind::integer, start);
