@@ -38,7 +38,9 @@ inline EvaluationContext recordingContext(ShellLog &log, bool allowAutomation = 
 {
     EvaluationContext context;
     context.policy = std::make_shared<FixedAutomationPolicy>(allowAutomation);
-    context.makeUserShell = [&log] { return std::make_unique<RecordingShell>(log, "user"); };
+    context.makeUserShell = [&log] {
+        return std::make_unique<RecordingShell>(log, "user");
+    };
     context.makeAdministratorShell = [&log] {
         return std::make_unique<RecordingShell>(log, "admin");
     };
@@ -51,8 +53,12 @@ inline EvaluationContext unprivilegedContext(bool allowAutomation = true)
 {
     EvaluationContext context;
     context.policy = std::make_shared<FixedAutomationPolicy>(allowAutomation);
-    context.makeUserShell = [] { return std::make_unique<LocalShell>(); };
-    context.makeAdministratorShell = [] { return std::make_unique<LocalShell>(); };
+    context.makeUserShell = [] {
+        return std::make_unique<LocalShell>();
+    };
+    context.makeAdministratorShell = [] {
+        return std::make_unique<LocalShell>();
+    };
     context.applicationSupport = QStringLiteral("/home/tester/.local/share");
     return context;
 }

@@ -109,11 +109,11 @@ private slots:
     {
         ShellLog log;
         const Interpreter interpreter(recordingContext(log));
-        const QString source = QStringLiteral(
-            "do shell script \"a\" with administrator privileges\n"
-            "do shell script \"b\"\n"
-            "do shell script \"c\" with administrator privileges\n"
-            "return do shell script \"d\"");
+        const QString source =
+            QStringLiteral("do shell script \"a\" with administrator privileges\n"
+                           "do shell script \"b\"\n"
+                           "do shell script \"c\" with administrator privileges\n"
+                           "return do shell script \"d\"");
         ScriptRun run = interpreter.run(source);
         QCOMPARE(run.result, std::optional<QString>("d"));
         QCOMPARE(log.commands, QStringList({"admin: a", "user: b", "admin: c", "user: d"}));
@@ -176,9 +176,12 @@ private slots:
     {
         QTest::addColumn<QString>("opener");
         QTest::addColumn<QString>("closer");
-        QTest::newRow("try") << "try\n" << "end try\n";
-        QTest::newRow("tell") << "tell application \"Finder\"\n" << "end tell\n";
-        QTest::newRow("shell in shell") << "do shell script " << "";
+        QTest::newRow("try") << "try\n"
+                             << "end try\n";
+        QTest::newRow("tell") << "tell application \"Finder\"\n"
+                              << "end tell\n";
+        QTest::newRow("shell in shell") << "do shell script "
+                                        << "";
     }
     void nestingIsBounded()
     {
