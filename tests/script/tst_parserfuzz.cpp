@@ -99,8 +99,8 @@ QString soup(QRandomGenerator &random)
 
 // Compiles one script and, when it compiles, runs it against recording
 // shells: the result must be one of a program or an error with a range that
-// lies inside the source.
-void check(const QString &source)
+// lies inside the source. Counts the scripts that compiled.
+void check(const QString &source, int &compiledCount)
 {
     const CompileResult compiled = compileScript(source);
     QVERIFY2(bool(compiled.program) != compiled.error.has_value(), qPrintable(source));
@@ -112,6 +112,7 @@ void check(const QString &source)
         QVERIFY(!compiled.error->message.isEmpty());
         return;
     }
+    ++compiledCount;
     ShellLog log;
     const ScriptRun run = Interpreter(recordingContext(log, source.size() % 2 == 0)).run(source);
     QVERIFY(!(run.result && run.error));
@@ -132,18 +133,22 @@ private slots:
         const QStringList seeds = seedScripts();
         QVERIFY(seeds.size() > 10);
         QRandomGenerator random(20240611);
+        int compiled = 0;
         for (int i = 0; i < 4000; ++i) {
-            check(mutate(seeds[random.bounded(int(seeds.size()))], random));
+            check(mutate(seeds[random.bounded(int(seeds.size()))], random), compiled);
             if (QTest::currentTestFailed())
                 return;
         }
+        // Enough of them still compile for the evaluator to be exercised too.
+        QVERIFY2(compiled > 400, qPrintable(QString::number(compiled)));
     }
 
     void tokenSoup()
     {
+        int compiled = 0;
         QRandomGenerator random(7);
         for (int i = 0; i < 4000; ++i) {
-            check(soup(random));
+            check(soup(random), compiled);
             if (QTest::currentTestFailed())
                 return;
         }
@@ -151,6 +156,7 @@ private slots:
 
     void randomCodeUnits()
     {
+        int compiled = 0;
         QRandomGenerator random(99);
         for (int i = 0; i < 2000; ++i) {
             QString text;
@@ -159,7 +165,7 @@ private slots:
                 text += QChar(char16_t(random.bounded(0x3000)));
             if (!text.isValidUtf16())
                 continue;
-            check(text);
+            check(text, compiled);
             if (QTest::currentTestFailed())
                 return;
         }
