@@ -1,7 +1,6 @@
 #include "rtf/RtfReader.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTextDocument>
@@ -29,8 +28,6 @@ private:
 namespace {
 
 constexpr int casesPerKind = 12;
-// Far above the milliseconds a case takes: only a hang can reach it.
-constexpr qint64 hangBoundMs = 20000;
 
 enum Mutation
 {
@@ -135,10 +132,8 @@ void TestRtfMutation::alwaysReturns()
     for (int i = 0; i < casesPerKind; ++i) {
         const QByteArray damaged = mutate(m_samples[sample].second, Mutation(mutation), random);
         QTextDocument document;
-        QElapsedTimer timer;
-        timer.start();
+        // A hang is caught by the test runner's time-out, not by a clock here.
         const RtfReadResult result = RtfReader::read(damaged, &document);
-        QVERIFY2(timer.elapsed() < hangBoundMs, qPrintable(QString::number(timer.elapsed())));
         QVERIFY(result.ok || !result.message.isEmpty());
         // The document is whole enough to lay out.
         document.setTextWidth(400);
