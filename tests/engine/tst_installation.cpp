@@ -1,6 +1,5 @@
 #include "core/AppSettings.h"
 #include "engine/InstallScriptComposer.h"
-#include "engine/ScriptJob.h"
 
 #include "../common/CapturedStdout.h"
 
@@ -26,13 +25,6 @@ bool makeEntry(const QString &root, const QString &entry)
 }
 
 } // namespace
-
-// Every run here goes through an executor of the test's own; this only lets
-// the test link while the project's interpreter is not part of the build.
-__attribute__((weak)) ScriptExecutor defaultScriptExecutor()
-{
-    return {};
-}
 
 class TestInstallation : public QObject
 {
