@@ -48,7 +48,7 @@ QStringList signature(const QString &script, const InstallLocations &loc)
     QStringList tokens;
     for (const ScriptLine &line : parsed.lines) {
         const QStringList words = shellWords(line.command);
-        const QString last = words.last();
+        const QString &last = words.last();
         QString tag = QStringLiteral("?");
         const QList<QPair<QString, QString>> places{
             {loc.app, "A"}, {loc.supp, "S"}, {loc.video, "V"}, {loc.lr, "L"}};
