@@ -5,20 +5,6 @@
 #include "core/Diagnostics.h"
 #include "engine/ScriptJob.h"
 
-const QString &finderProbeScript()
-{
-    static const QString script =
-        QStringLiteral("            try\n"
-                       "            tell application \"Finder\"\n"
-                       "            set pathAppSupp to path to application support\n"
-                       "            return 1\n"
-                       "            end tell\n"
-                       "            on error errMsg\n"
-                       "            return 0\n"
-                       "            end try");
-    return script;
-}
-
 void AppSettings::checkAccess()
 {
     runScriptAndWait(*this, finderProbeScript(), [this](const ScriptOutcome &outcome) {

@@ -1,25 +1,10 @@
 #include "engine/Product.h"
 
-#include <QDir>
-#include <QFile>
-
-namespace {
-
-QString userDataFolderOfThisProcess()
-{
-    return Product::userDataFolder(qgetenv("XDG_DATA_HOME"), qgetenv("HOME"));
-}
-
-} // namespace
+#include "script/UserDataFolder.h"
 
 QString Product::userDataFolder(const QByteArray &xdgDataHome, const QByteArray &home)
 {
-    // A relative XDG_DATA_HOME is invalid and must be ignored.
-    if (xdgDataHome.startsWith('/'))
-        return QDir::cleanPath(QFile::decodeName(xdgDataHome));
-    if (home.startsWith('/'))
-        return QDir::cleanPath(QFile::decodeName(home) + QStringLiteral("/.local/share"));
-    return QString();
+    return ::userDataFolder(xdgDataHome, home);
 }
 
 const QString &Product::applications()

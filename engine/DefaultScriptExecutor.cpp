@@ -1,0 +1,18 @@
+// The executor the installer uses unless one is put in: the project's
+// interpreter with this machine's automation policy and privileged session.
+#include "engine/ScriptJob.h"
+
+#include "script/Interpreter.h"
+
+ScriptExecutor defaultScriptExecutor()
+{
+    return [](const QString &source) {
+        const ScriptRun run = Interpreter(Interpreter::platformContext()).run(source);
+        ScriptOutcome outcome;
+        outcome.created = run.created;
+        outcome.result = run.result;
+        if (run.error)
+            outcome.errorInfo = run.error->description();
+        return outcome;
+    };
+}

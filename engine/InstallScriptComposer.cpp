@@ -1,0 +1,198 @@
+#include "engine/InstallScriptComposer.h"
+
+namespace {
+
+const QString lightroomPresetIdV3 = QStringLiteral("6C2E8F14-A7B3-4D59-9E0C-71F2A4B6C8D3");
+const QString lightroomPresetIdV4 = QStringLiteral("3D5B7E21-9C4A-4F6E-8A1B-2C3D4E5F6071");
+
+// An operand inside the shell's double quotes: only these four keep a meaning there.
+QString shellQuoted(const QString &operand)
+{
+    QString quoted;
+    quoted.reserve(operand.size() + 2);
+    quoted += QLatin1Char('"');
+    for (const QChar c : operand) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('"') || c == QLatin1Char('$') ||
+            c == QLatin1Char('`'))
+            quoted += QLatin1Char('\\');
+        quoted += c;
+    }
+    quoted += QLatin1Char('"');
+    return quoted;
+}
+
+// The body of a script string literal.
+QString scriptStringBody(const QString &text)
+{
+    QString body;
+    body.reserve(text.size() + 16);
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('"'))
+            body += QLatin1Char('\\');
+        body += c;
+    }
+    return body;
+}
+
+enum class RunAs
+{
+    administrator,
+    user,
+};
+
+class Composer
+{
+public:
+    Composer(const InstallLocations &locations, ShellDialect dialect)
+        : m_loc(locations), m_dialect(dialect)
+    {}
+
+    QString script(const QStringList &elements)
+    {
+        makeFolder(m_loc.app);
+        for (const QString &listed : elements) {
+            // A listed folder may carry one trailing "/"; the element never does.
+            QString path = listed;
+            if (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+                path.chop(1);
+            const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+            if (path.contains(QLatin1String("Lightroom")))
+                lightroomBlock(path, name);
+            else if (path.contains(QLatin1String("Video Plugin")))
+                videoBlock(path, name);
+            else
+                pluginBlock(path, name);
+        }
+        return QStringLiteral("try\n") + m_body +
+               QStringLiteral("\non error errMsg\nreturn errMsg\nend try\nreturn \"Ok\"");
+    }
+
+private:
+    void pluginBlock(const QString &path, const QString &name)
+    {
+        if (m_firstPlugin) {
+            makeFolder(m_loc.supp);
+            m_firstPlugin = false;
+        }
+        copy(path, m_loc.app);
+        link(m_loc.app + name, m_loc.supp + name);
+    }
+
+    void videoBlock(const QString &path, const QString &name)
+    {
+        if (m_firstVideo) {
+            makeFolder(m_loc.video);
+            m_firstVideo = false;
+        }
+        const QString n = name.contains(QLatin1Char('2')) ? QStringLiteral("2") : QString();
+        copy(path, m_loc.app);
+        remove(m_loc.video + QStringLiteral("Ambrelux") + n + QStringLiteral(".plugin"));
+        remove(m_loc.video + QStringLiteral("Velamorph") + n + QStringLiteral(".plugin"));
+        link(m_loc.app + name, m_loc.video + name);
+    }
+
+    void lightroomBlock(const QString &path, const QString &name)
+    {
+        const bool v3 = path.contains(QLatin1String("Velamorph 3"));
+        const QString v = v3 ? QStringLiteral("3") : QStringLiteral("4");
+        const QString &id = v3 ? lightroomPresetIdV3 : lightroomPresetIdV4;
+        const QString installed = m_loc.app + name;
+        const QString presetName = QStringLiteral("Quorvantic Velamorph ") + v;
+        const QString editorPresets =
+            m_loc.lr + QStringLiteral("External Editor Presets/Quorvantic/");
+        const QString exportPresets =
+            m_loc.lr + QStringLiteral("Export Presets/") + presetName + '/';
+        const QString modules = m_loc.lr + QStringLiteral("Modules/");
+        const QString module =
+            installed + QStringLiteral("/velamorph") + v + QStringLiteral(".lrdevplugin");
+
+        remove(installed);
+        copy(path, m_loc.app);
+        makeFolder(editorPresets, RunAs::user);
+        makeFolder(exportPresets, RunAs::user);
+        // BSD cp copies the contents of "dir/"; GNU needs "dir/." for the same.
+        const QString presetSource =
+            installed + '/' + presetName +
+            (m_dialect == ShellDialect::gnu ? QStringLiteral("/.") : QStringLiteral("/"));
+        copy(presetSource, exportPresets, RunAs::user);
+        makeFolder(modules, RunAs::user);
+        link(module, modules, RunAs::user);
+        writeText(installed, module + QStringLiteral("/Path.txt"), 2, RunAs::administrator);
+        const QString preset =
+            QStringLiteral("s = {id = \"%1\",internalName = \"%2\",title = \"%2\","
+                           "type = \"ExternalEditor\",value = {\n"
+                           "externalEditingFormat = \"TIFF_None_16_ProPhotoRGB\","
+                           "externalEditingFormat_dpi = 240,externalEditorFullPath = \"%3\",\n"
+                           "},version = 0,}")
+                .arg(id, presetName,
+                     installed + QStringLiteral("/Velamorph") + v + QStringLiteral(".app"));
+        writeText(preset, editorPresets + presetName + QStringLiteral(".lrtemplate"), 1,
+                  RunAs::user);
+        giveToUser(editorPresets);
+        giveToUser(exportPresets);
+        giveToUser(modules);
+    }
+
+    void makeFolder(const QString &folder, RunAs runAs = RunAs::administrator)
+    {
+        line(QStringLiteral("mkdir -p ") + shellQuoted(folder), 1, runAs);
+    }
+
+    void copy(const QString &source, const QString &destination, RunAs runAs = RunAs::administrator)
+    {
+        line(QStringLiteral("cp -R -f ") + shellQuoted(source) + ' ' + shellQuoted(destination), 1,
+             runAs);
+    }
+
+    void remove(const QString &path)
+    {
+        line(QStringLiteral("rm -R -f ") + shellQuoted(path), 1, RunAs::administrator);
+    }
+
+    void link(const QString &target, const QString &link, RunAs runAs = RunAs::administrator)
+    {
+        const QString command = m_dialect == ShellDialect::gnu ? QStringLiteral("ln -f -n -s ")
+                                                               : QStringLiteral("ln -f -h -s ");
+        line(command + shellQuoted(target) + ' ' + shellQuoted(link), 2, runAs);
+    }
+
+    // Writes the text and a line feed. The shell's `echo` may read backslash
+    // sequences in its operand (dash does), so text holding a backslash is
+    // written through printf's "%s", which takes it verbatim.
+    void writeText(const QString &text, const QString &file, int gap, RunAs runAs)
+    {
+        const QString command = text.contains(QLatin1Char('\\')) ? QStringLiteral("printf '%s\\n' ")
+                                                                 : QStringLiteral("echo ");
+        line(command + shellQuoted(text) + QStringLiteral(" > ") + shellQuoted(file), gap, runAs);
+    }
+
+    // Runs as the user: the folders are the user's own already.
+    void giveToUser(const QString &folder)
+    {
+        line(QStringLiteral("chown -R $USER ") + shellQuoted(folder), 1, RunAs::user);
+    }
+
+    void line(const QString &shellCommand, int gap, RunAs runAs)
+    {
+        m_body += QStringLiteral("do shell script \"") + scriptStringBody(shellCommand) +
+                  QLatin1Char('"');
+        if (runAs == RunAs::administrator)
+            m_body +=
+                QString(gap, QLatin1Char(' ')) + QStringLiteral("with administrator privileges");
+        m_body += QLatin1Char('\n');
+    }
+
+    const InstallLocations &m_loc;
+    const ShellDialect m_dialect;
+    QString m_body;
+    bool m_firstPlugin = true;
+    bool m_firstVideo = true;
+};
+
+} // namespace
+
+QString InstallScriptComposer::compose(const QStringList &elements,
+                                       const InstallLocations &locations, ShellDialect dialect)
+{
+    return Composer(locations, dialect).script(elements);
+}

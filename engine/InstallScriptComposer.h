@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Which userland the shell commands are written for. The two differ in how
+// `ln` is told not to follow a link to a folder (-h against -n) and in what
+// `cp -R "dir/"` copies (BSD: the contents; GNU: the folder itself).
+enum class ShellDialect
+{
+    bsd,
+    gnu,
+};
+
+// The four places an install writes to, each ending with "/".
+struct InstallLocations
+{
+    QString app;   // copies of the elements
+    QString supp;  // links for the still-image plug-in hosts
+    QString video; // links for the video hosts
+    QString lr;    // the user's photo-host folder
+};
+
+// Turns a list of element folders into the install script: one `do shell script`
+// line per file-system change, inside an error trap that answers "Ok" or the
+// first failing line's message. A pure function of its arguments.
+//
+// Every operand is quoted for the shell and the whole command then for the
+// script's string literal, so no character of a folder name is ever read as
+// syntax. Lines that write only into the user's own folder run without
+// administrator privileges: root must not follow links the user can plant there.
+class InstallScriptComposer
+{
+public:
+    InstallScriptComposer() = delete;
+
+    static QString compose(const QStringList &elements, const InstallLocations &locations,
+                           ShellDialect dialect);
+};

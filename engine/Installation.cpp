@@ -1,0 +1,36 @@
+// The operations of AppSettings that decide what is installed and start the install.
+#include "core/AppSettings.h"
+#include "core/Diagnostics.h"
+#include "engine/FolderListing.h"
+#include "engine/InstallScriptComposer.h"
+#include "engine/Product.h"
+
+QStringList AppSettings::elementsToCopy() const
+{
+    QStringList elements;
+    for (auto it = m_products.cbegin(); it != m_products.cend(); ++it) {
+        if (!it.value())
+            continue;
+        const FolderListing listing = listSubfolders(it.key());
+        if (!listing.ok) {
+            printDiagnostic(QStringLiteral("Fail__ ") + listing.error);
+            continue;
+        }
+        for (QString path : listing.subfolders) {
+            if (path.endsWith(QLatin1Char('/')))
+                path.chop(1);
+            elements.append(path);
+        }
+    }
+    return elements;
+}
+
+void AppSettings::installSelectedProducts()
+{
+    const InstallLocations locations{Product::appQuorvantic(), Product::appSuppQuorvantic(),
+                                     Product::appSuppQuorvanticVideo(), Product::userAppSuppLR()};
+    const QString script =
+        InstallScriptComposer::compose(elementsToCopy(), locations, ShellDialect::gnu);
+    printDiagnostic(QStringLiteral("SCRIPT -- ") + script);
+    performScript(script);
+}

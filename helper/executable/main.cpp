@@ -1,0 +1,8 @@
+// quorvantic-helper: runs the installer's administrator commands, started by
+// pkexec once per script run. Its protocol is in helper/FrameCodec.h.
+#include "helper/HelperServer.h"
+
+int main()
+{
+    return helper::run();
+}

@@ -1,0 +1,6 @@
+#include "script/AutomationPolicy.h"
+
+std::shared_ptr<const AutomationPolicy> AutomationPolicy::platformDefault()
+{
+    return std::make_shared<FixedAutomationPolicy>(true);
+}

@@ -1,0 +1,162 @@
+#include "script/Evaluator.h"
+
+#include "script/LocalShell.h"
+
+Evaluator::Evaluator(EvaluationContext context) : m_context(std::move(context)) {}
+
+Evaluator::~Evaluator() = default;
+
+EvaluationResult Evaluator::run(const Program &program)
+{
+    const Flow flow = execute(program.statements);
+    EvaluationResult result;
+    if (flow == Flow::raised)
+        result.error = m_error;
+    else
+        result.value = m_result;
+    // Ends the privileged helper now, not whenever the evaluator goes.
+    m_administratorShell.reset();
+    m_userShell.reset();
+    return result;
+}
+
+void Evaluator::raise(qint64 number, const QString &message, int line)
+{
+    m_error = ScriptError::raised(number, message, line);
+}
+
+Evaluator::Flow Evaluator::execute(const std::vector<Statement> &block)
+{
+    for (const Statement &statement : block) {
+        const Flow flow = execute(statement);
+        if (flow != Flow::next)
+            return flow;
+    }
+    return Flow::next;
+}
+
+Evaluator::Flow Evaluator::execute(const Statement &statement)
+{
+    switch (statement.kind) {
+    case Statement::Kind::set: {
+        std::optional<Value> value = evaluate(*statement.expression);
+        if (!value)
+            return Flow::raised;
+        m_variables.insert(statement.name, *value);
+        m_result = value;
+        return Flow::next;
+    }
+    case Statement::Kind::returnValue: {
+        std::optional<Value> value = evaluate(*statement.expression);
+        if (!value)
+            return Flow::raised;
+        m_result = value;
+        return Flow::returned;
+    }
+    case Statement::Kind::expression: {
+        std::optional<Value> value = evaluate(*statement.expression);
+        if (!value)
+            return Flow::raised;
+        m_result = value;
+        return Flow::next;
+    }
+    case Statement::Kind::tell:
+        // Asked on entering the block: everything inside addresses the application.
+        if (!m_context.policy || !m_context.policy->allows(statement.name)) {
+            raise(ScriptErrorNumber::notAuthorized,
+                  QStringLiteral("Not authorized to send Apple events to %1.").arg(statement.name),
+                  statement.line);
+            return Flow::raised;
+        }
+        return execute(statement.body);
+    case Statement::Kind::tryBlock: {
+        const Flow flow = execute(statement.body);
+        if (flow != Flow::raised)
+            return flow;
+        const ScriptError caught = *m_error;
+        m_error.reset();
+        if (!statement.hasHandler)
+            return Flow::next;
+        if (!statement.messageVariable.isEmpty())
+            m_variables.insert(statement.messageVariable, Value::fromText(caught.message));
+        if (!statement.numberVariable.isEmpty())
+            m_variables.insert(statement.numberVariable, Value::fromInteger(caught.number));
+        return execute(statement.handler);
+    }
+    }
+    return Flow::next;
+}
+
+std::optional<Value> Evaluator::evaluate(const Expression &expression)
+{
+    switch (expression.kind) {
+    case Expression::Kind::string:
+        return Value::fromText(expression.text);
+    case Expression::Kind::integer:
+        return Value::fromInteger(expression.integer);
+    case Expression::Kind::variable: {
+        const auto found = m_variables.constFind(expression.text);
+        if (found == m_variables.cend()) {
+            raise(ScriptErrorNumber::undefinedVariable,
+                  QStringLiteral("The variable %1 is not defined.").arg(expression.text),
+                  expression.line);
+            return std::nullopt;
+        }
+        return *found;
+    }
+    case Expression::Kind::applicationSupport:
+        if (m_context.applicationSupport.isEmpty()) {
+            raise(ScriptErrorNumber::cannotGet,
+                  QStringLiteral("Can't get path to application support."), expression.line);
+            return std::nullopt;
+        }
+        return Value::fromText(m_context.applicationSupport + QLatin1Char('/'));
+    case Expression::Kind::shellScript:
+        return shellScript(expression);
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+// One trailing line ending goes; the other line feeds become carriage returns.
+QString withoutTrailingLineEnd(QString text)
+{
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(text.endsWith(QStringLiteral("\r\n")) ? 2 : 1);
+    else if (text.endsWith(QLatin1Char('\r')))
+        text.chop(1);
+    return text;
+}
+
+} // namespace
+
+std::optional<Value> Evaluator::shellScript(const Expression &expression)
+{
+    const std::optional<Value> command = evaluate(*expression.operand);
+    if (!command)
+        return std::nullopt;
+
+    std::unique_ptr<CommandShell> &shell =
+        expression.privileged ? m_administratorShell : m_userShell;
+    if (!shell) {
+        const auto &make =
+            expression.privileged ? m_context.makeAdministratorShell : m_context.makeUserShell;
+        shell = make ? make() : std::make_unique<LocalShell>();
+    }
+    ShellOutcome outcome = shell->run(command->textForm());
+    if (outcome.failure) {
+        outcome.failure->line = expression.line;
+        m_error = outcome.failure;
+        return std::nullopt;
+    }
+    if (outcome.status != 0) {
+        const QByteArray &said =
+            outcome.standardError.isEmpty() ? outcome.standardOutput : outcome.standardError;
+        raise(outcome.status, withoutTrailingLineEnd(QString::fromUtf8(said)), expression.line);
+        return std::nullopt;
+    }
+    QString text = withoutTrailingLineEnd(QString::fromUtf8(outcome.standardOutput));
+    text.replace(QLatin1Char('\n'), QLatin1Char('\r'));
+    return Value::fromText(text);
+}

@@ -1,0 +1,197 @@
+#include "script/PrivilegedSession.h"
+
+#include "helper/FrameCodec.h"
+#include "script/LocalShell.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <unistd.h>
+
+namespace {
+
+QString trimmedText(const QByteArray &bytes)
+{
+    return QString::fromUtf8(bytes).trimmed();
+}
+
+} // namespace
+
+PrivilegedSession::PrivilegedSession(QStringList launcher, QString helperPath)
+    : m_launcher(std::move(launcher)), m_helperPath(std::move(helperPath))
+{}
+
+PrivilegedSession::~PrivilegedSession()
+{
+    if (!m_process || m_process->state() == QProcess::NotRunning)
+        return;
+    // The helper ends when its input closes; it runs as root, so it cannot
+    // be killed from here and is given the time to finish its last command.
+    m_process->closeWriteChannel();
+    m_process->waitForFinished(-1);
+}
+
+QStringList PrivilegedSession::pkexecLauncher()
+{
+    const QString pkexec = QStandardPaths::findExecutable(QStringLiteral("pkexec"));
+    return pkexec.isEmpty() ? QStringList() : QStringList{pkexec};
+}
+
+QString PrivilegedSession::defaultHelperPath()
+{
+    const QFileInfo self(QStringLiteral("/proc/self/exe"));
+    return QFileInfo(self.canonicalFilePath()).absolutePath() +
+           QStringLiteral("/../libexec/quorvantic-installer/quorvantic-helper");
+}
+
+std::unique_ptr<CommandShell> PrivilegedSession::forThisProcess()
+{
+    if (::geteuid() == 0)
+        return LocalShell::forAdministrator();
+    return std::make_unique<PrivilegedSession>(pkexecLauncher(), defaultHelperPath());
+}
+
+ScriptError PrivilegedSession::failure(qint64 number, const QString &message)
+{
+    m_broken = ScriptError::raised(number, message);
+    if (m_process && m_process->state() != QProcess::NotRunning) {
+        m_process->closeWriteChannel();
+        m_process->waitForFinished(-1);
+    }
+    return *m_broken;
+}
+
+bool PrivilegedSession::readFrame(std::string &type, std::string &payload)
+{
+    for (;;) {
+        const frame::Decoded decoded = frame::decode(m_buffer, frame::Direction::toSession);
+        if (decoded.status == frame::DecodeStatus::complete) {
+            type = std::string(1, static_cast<char>(decoded.frame.type));
+            payload = decoded.frame.payload;
+            m_buffer.erase(0, decoded.consumed);
+            return true;
+        }
+        if (decoded.status == frame::DecodeStatus::malformed) {
+            type = "?";
+            payload = decoded.problem;
+            return true;
+        }
+        // No timeout: the authentication dialog may stay open for as long as
+        // the user leaves it, and a command may take as long as it takes.
+        if (!m_process->waitForReadyRead(-1) && m_process->bytesAvailable() == 0) {
+            m_buffer += m_process->readAllStandardOutput().toStdString();
+            if (frame::decode(m_buffer, frame::Direction::toSession).status ==
+                frame::DecodeStatus::needMore)
+                return false;
+            continue;
+        }
+        m_buffer += m_process->readAllStandardOutput().toStdString();
+    }
+}
+
+std::optional<ScriptError> PrivilegedSession::start()
+{
+    if (m_launcher.isEmpty())
+        return failure(ScriptErrorNumber::privilegedToolFailed,
+                       QStringLiteral("Administrator commands need pkexec, which is not installed "
+                                      "(install the package pkexec)."));
+    const QFileInfo helper(m_helperPath);
+    if (!helper.isAbsolute() || !helper.isFile() || !helper.isExecutable())
+        return failure(ScriptErrorNumber::privilegedToolFailed,
+                       QStringLiteral("The privileged helper is missing: %1.").arg(m_helperPath));
+
+    m_process = std::make_unique<QProcess>();
+    m_process->setProgram(m_launcher.first());
+    m_process->setArguments(m_launcher.mid(1) << helper.canonicalFilePath());
+    m_process->start();
+    if (!m_process->waitForStarted(-1))
+        return failure(ScriptErrorNumber::privilegedToolFailed,
+                       QStringLiteral("The privileged helper could not be started: %1.")
+                           .arg(m_process->errorString()));
+
+    std::string type;
+    std::string payload;
+    if (!readFrame(type, payload)) {
+        // The launcher ended before the helper greeted: its status is its own.
+        m_process->waitForFinished(-1);
+        const QString said = trimmedText(m_process->readAllStandardError());
+        const int status =
+            m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
+        if (status == 126)
+            return failure(ScriptErrorNumber::userCanceled, QStringLiteral("User canceled."));
+        if (status == 127)
+            return failure(
+                ScriptErrorNumber::authorizationRefused,
+                QStringLiteral("The administrator authorisation was refused") +
+                    (said.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + said));
+        return failure(
+            ScriptErrorNumber::privilegedToolFailed,
+            QStringLiteral("The privileged helper could not be started: %1.")
+                .arg(said.isEmpty() ? QStringLiteral("exit status %1").arg(status) : said));
+    }
+    if (type == "E")
+        return failure(ScriptErrorNumber::privilegedToolFailed,
+                       QStringLiteral("The privileged helper refused: %1")
+                           .arg(QString::fromStdString(payload)));
+    if (type != "H" || payload != frame::helloText)
+        return failure(ScriptErrorNumber::privilegedToolFailed,
+                       QStringLiteral("The privileged helper answered out of turn."));
+    return std::nullopt;
+}
+
+ShellOutcome PrivilegedSession::run(const QString &command)
+{
+    ShellOutcome outcome;
+    if (m_broken) {
+        outcome.failure = m_broken;
+        return outcome;
+    }
+    const QByteArray text = command.toUtf8();
+    if (static_cast<std::size_t>(text.size()) > frame::maxCommandPayload || text.contains('\0')) {
+        outcome.failure = ScriptError::raised(
+            ScriptErrorNumber::privilegedToolFailed,
+            text.contains('\0')
+                ? QStringLiteral("The command holds a NUL character.")
+                : QStringLiteral("The command is too long for the privileged helper."));
+        return outcome;
+    }
+    if (!m_process) {
+        if (auto error = start()) {
+            outcome.failure = error;
+            return outcome;
+        }
+    }
+
+    const std::string request =
+        frame::encode(frame::Type::command, std::string_view(text.constData(), text.size()));
+    m_process->write(request.data(), static_cast<qint64>(request.size()));
+    while (m_process->bytesToWrite() > 0)
+        if (!m_process->waitForBytesWritten(-1))
+            break;
+
+    std::string type;
+    std::string payload;
+    if (!readFrame(type, payload)) {
+        outcome.failure = failure(ScriptErrorNumber::privilegedToolFailed,
+                                  QStringLiteral("The privileged helper ended unexpectedly."));
+        return outcome;
+    }
+    if (type == "E") {
+        outcome.failure = failure(ScriptErrorNumber::privilegedToolFailed,
+                                  QStringLiteral("The privileged helper refused: %1")
+                                      .arg(QString::fromStdString(payload)));
+        return outcome;
+    }
+    const std::optional<frame::CommandResult> result =
+        type == "R" ? frame::decodeResult(payload) : std::nullopt;
+    if (!result) {
+        outcome.failure = failure(ScriptErrorNumber::privilegedToolFailed,
+                                  QStringLiteral("The privileged helper answered out of turn."));
+        return outcome;
+    }
+    outcome.status = result->status;
+    outcome.standardOutput = QByteArray::fromStdString(result->standardOutput);
+    outcome.standardError = QByteArray::fromStdString(result->standardError);
+    return outcome;
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "script/CommandShell.h"
+
+#include <QStringList>
+
+#include <memory>
+#include <string>
+
+class QProcess;
+
+// Runs the administrator commands of one script run through one privileged
+// helper: the first command starts `launcher + helper` (normally pkexec, so
+// the user authenticates once), the others reuse it over its standard input
+// and output; destroying the session closes the helper's input, which ends it.
+//
+// Errors it raises, as a script sees them:
+//   -128   "User canceled."  (the launcher exited 126 before the helper greeted)
+//   -60005 "The administrator authorisation was refused."  (exit status 127),
+//          followed by ": " and the launcher's own message when it gave one
+//   -60008 "Administrator commands need pkexec, which is not installed
+//          (install the package pkexec)."  (no launcher)
+//   -60008 "The privileged helper is missing: PATH."
+//   -60008 "The privileged helper could not be started: REASON."
+//   -60008 "The privileged helper refused: MESSAGE"  (its error frame)
+//   -60008 "The privileged helper ended unexpectedly."
+//   -60008 "The privileged helper answered out of turn."
+//   -60008 "The command is too long for the privileged helper."
+//   -60008 "The command holds a NUL character."
+// Once the helper could not be started, every later command of the run gets
+// the same error: the user is asked at most once per run.
+class PrivilegedSession : public CommandShell
+{
+public:
+    PrivilegedSession(QStringList launcher, QString helperPath);
+    ~PrivilegedSession() override;
+    ShellOutcome run(const QString &command) override;
+
+    // pkexec's absolute path as found on PATH, or an empty launcher.
+    static QStringList pkexecLauncher();
+    // quorvantic-helper in ../libexec/quorvantic-installer beside this executable.
+    static QString defaultHelperPath();
+    // What a script run uses for administrator commands on this machine:
+    // the commands directly when this process is root, else a session.
+    static std::unique_ptr<CommandShell> forThisProcess();
+
+private:
+    std::optional<ScriptError> start();
+    // Reads until one whole frame arrived; false when the helper ended first.
+    bool readFrame(std::string &type, std::string &payload);
+    ScriptError failure(qint64 number, const QString &message);
+
+    QStringList m_launcher;
+    QString m_helperPath;
+    std::unique_ptr<QProcess> m_process;
+    std::string m_buffer;
+    std::optional<ScriptError> m_broken;
+};

@@ -1,0 +1,65 @@
+// quorvantic-script: compiles and runs one installer script with the wizard's
+// interpreter and privileged session, so a composed install script can be
+// checked without the window.
+#include "script/Interpreter.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QStringDecoder>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int exitUsage = 64;
+
+void writeTo(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = app.arguments().mid(1);
+    if (arguments.size() != 1 || arguments.first() == QLatin1String("--help")) {
+        writeTo(stderr, QStringLiteral(
+                            "usage: quorvantic-script FILE|-\n"
+                            "Runs an installer script; prints its result, or \"Error: \" and the\n"
+                            "error (exit status 1, or 2 when the script does not compile).\n"));
+        return exitUsage;
+    }
+
+    QFile file;
+    const bool opened = arguments.first() == QLatin1String("-")
+                            ? file.open(stdin, QIODevice::ReadOnly)
+                            : (file.setFileName(arguments.first()), file.open(QIODevice::ReadOnly));
+    if (!opened) {
+        writeTo(stderr, QStringLiteral("Error: cannot read %1: %2\n")
+                            .arg(arguments.first(), file.errorString()));
+        return 1;
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString source = decoder(file.readAll());
+    if (decoder.hasError()) {
+        writeTo(stderr, QStringLiteral("Error: the script is not UTF-8 text\n"));
+        return 2;
+    }
+
+    const ScriptRun run = Interpreter(Interpreter::platformContext()).run(source);
+    if (!run.created) {
+        writeTo(stderr, QStringLiteral("Error: the script is not valid text\n"));
+        return 2;
+    }
+    if (run.error) {
+        writeTo(stderr, QStringLiteral("Error: ") + run.error->description() + QLatin1Char('\n'));
+        return run.error->isCompileError() ? 2 : 1;
+    }
+    if (run.result)
+        writeTo(stdout, *run.result + QLatin1Char('\n'));
+    return 0;
+}

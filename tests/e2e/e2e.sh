@@ -1,0 +1,443 @@
+#!/usr/bin/env bash
+# Installs for real, end to end, in a sandbox: the wizard's side runs as a test
+# user and elevates through the real pkexec, polkitd and privileged helper. The
+# sandbox is a private mount and process namespace in which /opt,
+# /usr/local/share, /run/dbus and /etc/polkit-1/rules.d are fresh tmpfs, the
+# test users exist only in bind-mounted copies of /etc/passwd and /etc/group,
+# and a system bus of its own runs; the host is left as it was.
+#
+#   e2e.sh BUNDLE DRIVER CANCEL_AGENT PRESET_TEMPLATE
+#
+# Exits 77 (skipped) with the reason when the sandbox cannot be made here.
+set -euo pipefail
+shopt -u patsub_replacement 2>/dev/null || true
+shopt -s nullglob
+
+skip() {
+    echo "SKIPPED: $*"
+    exit 77
+}
+
+if [[ "${1:-}" != --inside ]]; then
+    [[ $# -eq 4 ]] || { echo "usage: $0 BUNDLE DRIVER CANCEL_AGENT PRESET_TEMPLATE" >&2; exit 2; }
+    [[ $(id -u) -eq 0 ]] || skip "the end-to-end sandbox needs root (it mounts file systems in a private namespace)"
+    for tool in unshare setpriv pkexec dbus-daemon mount; do
+        command -v "$tool" >/dev/null || skip "$tool is not installed"
+    done
+    [[ -x /usr/lib/polkit-1/polkitd ]] || skip "polkitd is not installed (package polkitd)"
+    [[ -d /etc/polkit-1/rules.d ]] || skip "/etc/polkit-1/rules.d is missing (package polkitd)"
+    [[ -u $(command -v pkexec) ]] || skip "pkexec is not setuid root here"
+    why=$(unshare --mount --pid --fork --mount-proc --propagation private true 2>&1) ||
+        skip "unshare cannot make a private namespace here: $why"
+    sandbox=$(mktemp -d /tmp/quorvantic-e2e.XXXXXX)
+    trap 'rmdir "$sandbox" 2>/dev/null || true' EXIT
+    status=0
+    # The harness must not be the namespace's first process: pkexec refuses a
+    # caller whose parent is process 1.
+    unshare --mount --pid --fork --mount-proc --propagation private -- \
+        bash -c '"$@"; exit $?' init bash "$0" --inside "$sandbox" "$@" || status=$?
+    exit "$status"
+fi
+
+# ---------------------------------------------------------------- the sandbox
+sandbox=$2
+bundle=$3
+driver=$4
+agent=$5
+presetTemplate=$6
+
+mount -t tmpfs -o mode=755 tmpfs "$sandbox"
+out=$sandbox/out
+mkdir -p "$out" "$sandbox/home" "$sandbox/bin"
+chmod 1777 "$out"
+
+# /opt and /usr/local/share: fresh and empty for every case.
+fresh_system() {
+    local size=${1:-}
+    for folder in /opt /usr/local/share; do
+        if [[ $(findmnt -n -o FSTYPE --mountpoint "$folder" 2>/dev/null) == tmpfs ]] &&
+            [[ -e $sandbox/.mounted$folder ]]; then
+            umount "$folder"
+        fi
+        mount -t tmpfs -o mode=755 tmpfs "$folder"
+        mkdir -p "$sandbox/.mounted$folder"
+    done
+    if [[ -n $size ]]; then
+        umount /opt
+        mount -t tmpfs -o "mode=755,size=$size" tmpfs /opt
+    fi
+}
+fresh_system
+
+if [[ -d /run/dbus ]]; then
+    mount -t tmpfs -o mode=755 tmpfs /run/dbus
+else
+    mount -t tmpfs -o mode=755 tmpfs /run
+    mkdir -p /run/dbus
+fi
+mount -t tmpfs -o mode=755 tmpfs /etc/polkit-1/rules.d
+mount -t tmpfs -o mode=700 tmpfs /root
+
+# Test users, known only inside the namespace.
+cp /etc/passwd "$sandbox/passwd"
+cp /etc/group "$sandbox/group"
+declare -A uidOf
+next=61000
+for role in allow deny cancel; do
+    name=qve2e-$role
+    while getent passwd "$next" >/dev/null || getent group "$next" >/dev/null; do
+        next=$((next + 1))
+    done
+    uidOf[$role]=$next
+    echo "$name:x:$next:$next:Quorvantic test:$sandbox/home/$name:/bin/sh" >>"$sandbox/passwd"
+    echo "$name:x:$next:" >>"$sandbox/group"
+    next=$((next + 1))
+done
+mount --bind "$sandbox/passwd" /etc/passwd
+mount --bind "$sandbox/group" /etc/group
+allowUser=qve2e-allow
+denyUser=qve2e-deny
+cancelUser=qve2e-cancel
+
+cat >/etc/polkit-1/rules.d/10-quorvantic-e2e.rules <<RULES
+polkit.addRule(function(action, subject) {
+    if (action.id != "org.freedesktop.policykit.exec")
+        return polkit.Result.NOT_HANDLED;
+    if (subject.user == "$allowUser")
+        return polkit.Result.YES;
+    if (subject.user == "$denyUser")
+        return polkit.Result.NO;
+    if (subject.user == "$cancelUser")
+        return polkit.Result.AUTH_ADMIN;
+    return polkit.Result.NOT_HANDLED;
+});
+RULES
+chmod 644 /etc/polkit-1/rules.d/10-quorvantic-e2e.rules
+
+rm -f /run/dbus/pid
+dbus-daemon --system --fork
+
+# A fresh home (and so a fresh photo-host folder) for a user.
+fresh_home() {
+    local user=$1 home=$sandbox/home/$1
+    rm -rf "$home"
+    mkdir -p "$home"
+    chown "$user:$user" "$home"
+    chmod 700 "$home"
+}
+
+# Runs a command as a test user, with the environment a desktop session gives.
+as_user() {
+    local user=$1 home=$sandbox/home/$1
+    shift
+    (cd "$home" && setpriv --reuid="$user" --regid="$user" --init-groups \
+        env -i HOME="$home" USER="$user" LOGNAME="$user" PATH=/usr/local/bin:/usr/bin:/bin \
+        XDG_DATA_HOME="$home/.local/share" QT_QPA_PLATFORM=offscreen "$@")
+}
+
+failures=0
+check() {
+    local what=$1
+    shift
+    if "$@"; then
+        echo "ok - $what"
+    else
+        echo "not ok - $what"
+        failures=$((failures + 1))
+    fi
+}
+equal() { [[ "$1" == "$2" ]] || { printf '   expected: %q\n   actual:   %q\n' "$2" "$1"; return 1; }; }
+
+cp "$agent" "$sandbox/bin/cancel-agent"
+chmod 755 "$sandbox/bin/cancel-agent"
+
+# ------------------------------------------------- the sandbox works at all
+for role in allow deny cancel; do fresh_home "qve2e-$role"; done
+# pkexec asks about its parent, so each runs below a shell of the test user.
+rc=0; as_user "$allowUser" sh -c 'pkexec /bin/true; exit $?' 2>"$out/pkexec-allow.err" || rc=$?
+check "sandbox: pkexec runs a command for the allowed user" equal "$rc" 0
+rc=0; as_user "$denyUser" sh -c 'pkexec /bin/true; exit $?' 2>"$out/pkexec-deny.err" || rc=$?
+check "sandbox: pkexec refuses the denied user (127)" equal "$rc" 127
+check "sandbox: the refusal comes from the rule" grep -q "Not authorized" "$out/pkexec-deny.err"
+rc=0
+as_user "$cancelUser" bash -c '
+    "$1" $$ >"$2" &
+    agent=$!
+    for _ in $(seq 200); do grep -q registered "$2" && break; sleep 0.05; done
+    status=0
+    pkexec /bin/true || status=$?
+    kill "$agent"
+    exit "$status"' _ "$sandbox/bin/cancel-agent" "$out/agent.out" 2>"$out/pkexec-cancel.err" || rc=$?
+check "sandbox: an agent answering Cancel dismisses pkexec (126)" equal "$rc" 126
+root=$(as_user "$allowUser" sh -c 'pkexec /usr/bin/id -u; exit $?' 2>/dev/null || true)
+check "sandbox: pkexec runs the command as root" equal "$root" 0
+if ((failures > 0)); then
+    for f in "$out"/pkexec-*.err; do echo "--- $f"; cat "$f"; done
+    echo "The sandbox itself does not work; no install was tried."
+    exit 1
+fi
+
+helper=$bundle/usr/libexec/quorvantic-installer/quorvantic-helper
+if [[ ! -x $helper || ! -x $driver ]]; then
+    echo "The privileged helper is not built ($helper); the sandbox works, the install was not tried."
+    echo "(driver: $driver)"
+    exit 77
+fi
+
+# ------------------------------------------------------------ the installs
+# The bundle as it ships, readable by the users, with the driver beside the
+# installer's own executable so the helper is found the same way.
+cp -a "$bundle" "$sandbox/bundle"
+cp "$driver" "$sandbox/bundle/usr/bin/quorvantic-e2e-driver"
+chown -R root:root "$sandbox/bundle"
+chmod -R go+rX,go-w "$sandbox/bundle"
+demo=$sandbox/bundle/usr/share/quorvantic-installer
+
+APP=/opt/Quorvantic/
+SUPP=/usr/local/share/Adobe/Plug-Ins/CC/Quorvantic/
+VIDEO=/usr/local/share/Adobe/Common/Plug-ins/7.0/MediaCore/Quorvantic/
+lrOf() { echo "$sandbox/home/$1/.local/share/Adobe/Lightroom/"; }
+
+# Runs the wizard's side of one install: NAME USER [driver options].
+install_as() {
+    local name=$1 user=$2
+    shift 2
+    local status=0
+    as_user "$user" "$sandbox/bundle/usr/bin/quorvantic-e2e-driver" \
+        --state "$out/$name.state" "$@" >"$out/$name.stdout" 2>"$out/$name.stderr" || status=$?
+    if ((status != 0)); then
+        echo "   the driver failed ($status):"
+        sed 's/^/   /' "$out/$name.stderr"
+    fi
+}
+statePage() { sed -n 's/^page //p' "$out/$1.state"; }
+stateFailed() { sed -n 's/^completedWithErrors //p' "$out/$1.state"; }
+stateLog() { sed '1,3d' "$out/$1.state"; }
+
+# What the installer prints for one run: the script once, then the answer.
+printed_script_then() {
+    local file=$out/$1.stdout answer=$2
+    equal "$(grep -c '^SCRIPT -- ' "$file")" 1 &&
+        equal "$(head -n 1 "$file")" "SCRIPT -- try" &&
+        if [[ -n $answer ]]; then
+            equal "$(tail -n 2 "$file")" $'return "Ok"\n'"ERROR VALUE $answer"
+        else
+            equal "$(tail -n 1 "$file")" 'return "Ok"'
+        fi
+}
+
+# The expected external-editor preset of an installed element folder.
+expected_preset() {
+    local installed=$1 version=$2 id
+    if [[ $version == 3 ]]; then id=6C2E8F14-A7B3-4D59-9E0C-71F2A4B6C8D3; else id=3D5B7E21-9C4A-4F6E-8A1B-2C3D4E5F6071; fi
+    local text
+    text=$(cat "$presetTemplate")
+    text=${text//"[ID]"/$id}
+    text=${text//"[V]"/$version}
+    text=${text//"[APP][NAME]"/$installed}
+    printf '%s\n' "$text"
+}
+
+same_tree() { diff -r --no-dereference "$@" >/dev/null; }
+link_is() { [[ -L $1 ]] && equal "$(readlink "$1")" "$2"; }
+owned_by() {
+    local user=$1 folder=$2
+    [[ -d $folder ]] && equal "$(find "$folder" ! -user "$user" -printf '%p\n' | head -n 3)" ""
+}
+
+# Checks every element of the resources' products in the installed layout.
+check_layout() {
+    local label=$1 resources=$2 user=$3 lr
+    lr=$(lrOf "$user")
+    local product element name installed kind version
+    for product in "$resources"/Products/*/ "$resources"/Products/.*/; do
+        product=${product%/}
+        [[ $(basename "$product") == . || $(basename "$product") == .. || ! -d $product ]] && continue
+        for element in "$product"/* "$product"/.*; do
+            name=$(basename "$element")
+            [[ $name == . || $name == .. || -L $element || ! -d $element ]] && continue
+            installed=$APP$name
+            # The installed module gains its Path.txt.
+            check "$label: $name copied" same_tree -x Path.txt "$element" "$installed"
+            check "$label: $name owned by root" owned_by root "$installed"
+            case $element in
+            *Lightroom*)
+                version=4
+                [[ $element == *"Velamorph 3"* ]] && version=3
+                check "$label: $name module linked" \
+                    link_is "${lr}Modules/velamorph$version.lrdevplugin" "$installed/velamorph$version.lrdevplugin"
+                check "$label: $name Path.txt" \
+                    equal "$(cat "$installed/velamorph$version.lrdevplugin/Path.txt"; echo x)" "$installed"$'\n'x
+                check "$label: $name export presets are the folder's contents" \
+                    same_tree "$element/Quorvantic Velamorph $version" "${lr}Export Presets/Quorvantic Velamorph $version"
+                check "$label: $name external-editor preset" \
+                    cmp -s <(expected_preset "$installed" "$version") \
+                    "${lr}External Editor Presets/Quorvantic/Quorvantic Velamorph $version.lrtemplate"
+                for folder in "External Editor Presets/Quorvantic" "Export Presets/Quorvantic Velamorph $version" Modules; do
+                    check "$label: $folder owned by $user" owned_by "$user" "$lr$folder"
+                done
+                ;;
+            *"Video Plugin"*)
+                check "$label: $name linked for video" link_is "$VIDEO$name" "$installed"
+                ;;
+            *)
+                check "$label: $name linked" link_is "$SUPP$name" "$installed"
+                ;;
+            esac
+        done
+    done
+}
+
+# Every file, link and owner under the install locations, for comparisons.
+layout_listing() {
+    find /opt /usr/local/share "$(lrOf "$1")" -printf '%p %y %u %m %l\n' | sort
+    find /opt /usr/local/share "$(lrOf "$1")" -type f -exec md5sum {} + | sort
+}
+
+succeeded() {
+    local name=$1
+    check "$name: summary page" equal "$(statePage "$name")" summary
+    check "$name: completedWithErrors false" equal "$(stateFailed "$name")" false
+    check "$name: no log text" equal "$(stateLog "$name")" ""
+    check "$name: script printed once, then ERROR VALUE Ok" printed_script_then "$name" Ok
+}
+
+failed_with() {
+    local name=$1 pattern=$2
+    check "$name: summary page" equal "$(statePage "$name")" summary
+    check "$name: completedWithErrors true" equal "$(stateFailed "$name")" true
+    check "$name: the log holds the message ($pattern)" grep -qF -- "$pattern" <(stateLog "$name")
+    check "$name: the answer printed is the log" \
+        equal "$(sed -n '/^ERROR VALUE /,$p' "$out/$name.stdout")" "ERROR VALUE $(stateLog "$name")"
+}
+
+# 1. The demo bundle, then again over it.
+fresh_system
+fresh_home "$allowUser"
+install_as demo "$allowUser"
+succeeded demo
+check_layout demo "$demo" "$allowUser"
+first=$(layout_listing "$allowUser")
+install_as again "$allowUser"
+succeeded again
+check "again: the same layout" equal "$(layout_listing "$allowUser")" "$first"
+
+# 2. Hostile names: nothing a name says may run, and everything lands.
+hostile=$sandbox/hostile
+mkdir -p "$hostile/Products"
+make_element() {
+    local folder=$hostile/Products/$1/$2
+    mkdir -p "$folder/Contents"
+    printf 'content of %s\n' "$2" >"$folder/Contents/file $2.bin"
+}
+# A command a name carries first goes to the test user's home (a tmpfs of the
+# sandbox), so even a failing run leaves the host alone.
+plugins='Calmfield "q" $(cd ~qve2e-allow&&touch pwned-product)'
+for name in 'quote"d' 'back\slash \c \n' '`cd ~qve2e-allow&&touch pwned-tick`' '$(cd ~qve2e-allow&&touch pwned-dollar)' \
+    '-rf leading dash' 'two  spaces ' 'Café Ünïcödé 日本' '.hidden' "it's; cd ~qve2e-allow && touch pwned-semi" \
+    $'new\nline'; do
+    make_element "$plugins" "$name"
+done
+make_element 'Calmfield Video $HOME' 'Calmfield Video Plugin 2 $(cd ~qve2e-allow&&touch pwned-video) \t'
+lrElement='Velamorph 4 Lightroom "$(cd ~qve2e-allow&&touch pwned-lr)" \c `x`'
+make_element 'Velamorph 4 \ $PATH' "$lrElement"
+lrFolder=$hostile/Products/'Velamorph 4 \ $PATH'/$lrElement
+mkdir -p "$lrFolder/Velamorph4.app" "$lrFolder/velamorph4.lrdevplugin" "$lrFolder/Quorvantic Velamorph 4"
+echo preset >"$lrFolder/Quorvantic Velamorph 4/\$(cd ~qve2e-allow&&touch pwned-preset).lrtemplate"
+chmod -R go+rX "$hostile"
+fresh_system
+fresh_home "$allowUser"
+install_as hostile "$allowUser" --resources "$hostile"
+succeeded hostile
+check_layout hostile "$hostile" "$allowUser"
+check "hostile: no command hidden in a name ran" \
+    equal "$(find / /tmp -maxdepth 1 -name 'pwned*'; find "$sandbox" /root /opt /usr/local/share -name 'pwned*')" ""
+
+# An empty bundle still makes the maker's folder and answers Ok.
+empty=$sandbox/empty
+mkdir -p "$empty/Products/Calmfield 6"
+chmod -R go+rX "$empty"
+fresh_system
+fresh_home "$allowUser"
+install_as empty "$allowUser" --resources "$empty"
+succeeded empty
+check "empty: only the maker's folder" equal "$(find /opt /usr/local/share -mindepth 1)" /opt/Quorvantic
+
+# 3. Links planted in the user's folder towards root's folders.
+for planted in "External Editor Presets/Quorvantic" Modules; do
+    name=planted-${planted%%/*}
+    name=${name// /-}
+    fresh_system
+    fresh_home "$allowUser"
+    lr=$(lrOf "$allowUser")
+    mkdir -p /opt/victim
+    echo "root's" >/opt/victim/keep
+    before=$(find /opt/victim -printf '%p %y %u %g %m %s\n' | sort)
+    as_user "$allowUser" mkdir -p "$(dirname "$lr$planted")"
+    as_user "$allowUser" ln -s /opt/victim "$lr$planted"
+    install_as "$name" "$allowUser"
+    check "$name: root's folder is untouched" \
+        equal "$(find /opt/victim -printf '%p %y %u %g %m %s\n' | sort)" "$before"
+    # The user's own write into root's folder is what fails.
+    if [[ $planted == Modules ]]; then
+        failed_with "$name" "Modules/velamorph4.lrdevplugin': Permission denied"
+    else
+        failed_with "$name" "Quorvantic Velamorph 4.lrtemplate: Permission denied"
+    fi
+done
+
+# 4. Authentication outcomes.
+fresh_system
+fresh_home "$denyUser"
+install_as denied "$denyUser"
+failed_with denied "authorisation was refused"
+check "denied: nothing installed" equal "$(find /opt /usr/local/share -mindepth 1)" ""
+
+fresh_system
+fresh_home "$cancelUser"
+install_as cancelled "$cancelUser" --agent "$sandbox/bin/cancel-agent"
+check "cancelled: the agent was asked" grep -q "dismissing org.freedesktop.policykit.exec" "$out/cancelled.stderr"
+check "cancelled: the page stays" equal "$(statePage cancelled)" install
+check "cancelled: completedWithErrors false" equal "$(stateFailed cancelled)" false
+check "cancelled: no log text" equal "$(stateLog cancelled)" ""
+check "cancelled: script printed, no answer" printed_script_then cancelled ""
+check "cancelled: nothing installed" \
+    equal "$(find /opt /usr/local/share "$(lrOf "$cancelUser")" -mindepth 1 2>/dev/null)" ""
+
+# 5. Faults: an element without its module folder, a full file system.
+broken=$sandbox/broken
+mkdir -p "$broken/Products/Velamorph 4/Velamorph 4 Lightroom/Velamorph4.app" \
+    "$broken/Products/Velamorph 4/Velamorph 4 Lightroom/Quorvantic Velamorph 4"
+echo preset >"$broken/Products/Velamorph 4/Velamorph 4 Lightroom/Quorvantic Velamorph 4/p.lrtemplate"
+chmod -R go+rX "$broken"
+fresh_system
+fresh_home "$allowUser"
+install_as no-module "$allowUser" --resources "$broken"
+failed_with no-module "Path.txt"
+lr=$(lrOf "$allowUser")
+check "no-module: the copy before it took effect" test -d "${APP}Velamorph 4 Lightroom/Velamorph4.app"
+check "no-module: the export presets before it took effect" test -f "${lr}Export Presets/Quorvantic Velamorph 4/p.lrtemplate"
+check "no-module: the module link before it took effect" \
+    link_is "${lr}Modules/velamorph4.lrdevplugin" "${APP}Velamorph 4 Lightroom/velamorph4.lrdevplugin"
+check "no-module: nothing after it" test ! -e "${lr}External Editor Presets/Quorvantic/Quorvantic Velamorph 4.lrtemplate"
+
+big=$sandbox/big
+mkdir -p "$big/Products/Calmfield 6/Calmfield 6 Plugin"
+head -c 4194304 /dev/zero >"$big/Products/Calmfield 6/Calmfield 6 Plugin/large.bin"
+chmod -R go+rX "$big"
+fresh_system 1m
+fresh_home "$allowUser"
+install_as full "$allowUser" --resources "$big"
+failed_with full "No space left on device"
+
+echo "$failures failed"
+# What each run left, for reading the log (ctest shows it on failure or with -V).
+for state in "$out"/*.state; do
+    name=$(basename "$state" .state)
+    echo "--- $name: state"
+    cat "$state"
+    echo
+    echo "--- $name: standard error"
+    cat "$out/$name.stderr"
+done
+((failures == 0))

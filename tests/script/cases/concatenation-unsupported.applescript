@@ -1,0 +1,6 @@
+try
+  do shell script "echo \"No such folder\" >&2; exit 2" with administrator privileges
+  return "not reached"
+on error errMsg number errNum
+  return errMsg & errNum
+end try

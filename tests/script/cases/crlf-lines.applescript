@@ -1,0 +1,3 @@
+set x to "a"
+set y to "b"
+return y

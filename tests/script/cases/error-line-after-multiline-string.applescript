@@ -1,0 +1,3 @@
+set x to "a
+b"
+do shell script "exit 3"

@@ -1,0 +1,1 @@
+return "q\" b\\ n\n t\t r\r end"

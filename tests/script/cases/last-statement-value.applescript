@@ -1,0 +1,2 @@
+set a to "x"
+set b to "y"

@@ -1,0 +1,2 @@
+set x to "k"
+			    return x

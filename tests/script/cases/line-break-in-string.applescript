@@ -1,0 +1,4 @@
+set preset to "first
+second
+third"
+return preset

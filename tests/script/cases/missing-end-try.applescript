@@ -1,0 +1,2 @@
+try
+return 1

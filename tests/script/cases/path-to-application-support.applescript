@@ -1,0 +1,4 @@
+tell application "Finder"
+set p to path to application support
+end tell
+return p

@@ -1,0 +1,3 @@
+tell application "Finder"
+return 1
+end tell

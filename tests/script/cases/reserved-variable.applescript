@@ -1,0 +1,1 @@
+set script to 1

@@ -1,0 +1,1 @@
+do shell script "echo out; echo err >&2; exit 3"

@@ -1,0 +1,1 @@
+do shell script "echo only out; exit 4"

@@ -1,0 +1,1 @@
+return do shell script "cat; echo done"

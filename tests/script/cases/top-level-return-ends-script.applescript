@@ -1,0 +1,2 @@
+return "first"
+do shell script "exit 1"

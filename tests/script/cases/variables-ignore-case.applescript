@@ -1,0 +1,2 @@
+set Path1 to "p"
+return PATH1

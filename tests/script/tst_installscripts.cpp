@@ -1,0 +1,213 @@
+#include "helper/HelperServer.h"
+#include "script/Interpreter.h"
+#include "script/LocalShell.h"
+#include "script/PrivilegedSession.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+namespace {
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+bool copyTree(const QString &from, const QString &to)
+{
+    QDirIterator it(from, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    if (!QDir().mkpath(to))
+        return false;
+    while (it.hasNext()) {
+        const QString source = it.next();
+        const QString target = to + source.mid(from.size());
+        if (it.fileInfo().isDir() ? !QDir().mkpath(target) : !QFile::copy(source, target))
+            return false;
+    }
+    return true;
+}
+
+QString userName()
+{
+    return QString::fromStdString(
+        helper::invokingUser(std::to_string(::geteuid()).c_str()).value_or("nobody"));
+}
+
+} // namespace
+
+// The two install scripts the installer composes, with every location moved
+// into a temporary folder, run for real: as this user, or through the real
+// helper when the test runs as root.
+class TestInstallScripts : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_root;
+    QString m_products, m_app, m_supp, m_video, m_lr;
+
+    EvaluationContext context(bool throughHelper) const
+    {
+        EvaluationContext context;
+        context.policy = AutomationPolicy::platformDefault();
+        context.makeUserShell = [] {
+            return std::make_unique<LocalShell>();
+        };
+        const QString user = userName();
+        if (throughHelper) {
+            const QStringList launcher{"/usr/bin/env",
+                                       "PKEXEC_UID=" + QString::number(::geteuid())};
+            context.makeAdministratorShell = [launcher] {
+                return std::make_unique<PrivilegedSession>(
+                    launcher, QStringLiteral(QUORVANTIC_LIBEXEC_DIR "/quorvantic-helper"));
+            };
+        } else {
+            context.makeAdministratorShell = [user] {
+                return std::make_unique<LocalShell>(QMap<QString, QString>{{"USER", user}});
+            };
+        }
+        return context;
+    }
+
+    QString script(const QString &name) const
+    {
+        QString text = QString::fromUtf8(
+            readBytes(QStringLiteral(QUORVANTIC_SOURCE_DIR "/tests/script/install/") + name));
+        text.replace("@PRODUCTS@", m_products);
+        text.replace("@APP@", m_app);
+        text.replace("@SUPP@", m_supp);
+        text.replace("@VIDEO@", m_video);
+        text.replace("@LR@", m_lr);
+        return text;
+    }
+
+    void addShellRows(const char *name)
+    {
+        QTest::newRow(qPrintable(QString(name) + " as this user")) << false;
+        QTest::newRow(qPrintable(QString(name) + " through the helper")) << true;
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY(m_root.isValid());
+        QDir(m_root.path()).removeRecursively();
+        m_products = m_root.filePath("bundle/Products");
+        QVERIFY(copyTree(QStringLiteral(QUORVANTIC_SOURCE_DIR "/bundle/resources/Products"),
+                         m_products));
+        m_app = m_root.filePath("opt/Quorvantic/");
+        m_supp = m_root.filePath("share/Adobe/Plug-Ins/CC/Quorvantic/");
+        m_video = m_root.filePath("share/Adobe/Common/Plug-ins/7.0/MediaCore/Quorvantic/");
+        m_lr = m_root.filePath("home/.local/share/Adobe/Lightroom/");
+    }
+
+    void pluginAndLightroom_data()
+    {
+        QTest::addColumn<bool>("throughHelper");
+        addShellRows("plug-in and Lightroom");
+    }
+    void pluginAndLightroom()
+    {
+        QFETCH(bool, throughHelper);
+        if (throughHelper && ::geteuid() != 0)
+            QSKIP("running the helper needs root (the tests run as root in CI)");
+        const Interpreter interpreter(context(throughHelper));
+        const QString source = script("plugin-and-lightroom.applescript");
+
+        // A second run over the first must answer "Ok" too and leave the links
+        // where they were, not inside the linked folders.
+        for (int run = 0; run < 2; ++run) {
+            const ScriptRun result = interpreter.run(source);
+            QVERIFY2(!result.error, qPrintable(result.error ? result.error->description() : ""));
+            QCOMPARE(result.result, std::optional<QString>("Ok"));
+        }
+
+        const QString element = m_app + "Velamorph 4 Lightroom";
+        QCOMPARE(readBytes(m_app + "Calmfield 6 Plugin/Contents/Info.txt"),
+                 readBytes(m_products + "/Calmfield 6/Calmfield 6 Plugin/Contents/Info.txt"));
+        QCOMPARE(QFileInfo(m_supp + "Calmfield 6 Plugin").symLinkTarget(),
+                 m_app + "Calmfield 6 Plugin");
+        QCOMPARE(QFileInfo(m_lr + "Modules/velamorph4.lrdevplugin").symLinkTarget(),
+                 element + "/velamorph4.lrdevplugin");
+        QVERIFY(!QFileInfo::exists(element + "/velamorph4.lrdevplugin/velamorph4.lrdevplugin"));
+        QVERIFY(!QFileInfo::exists(m_app + "Calmfield 6 Plugin/Calmfield 6 Plugin"));
+        QCOMPARE(readBytes(element + "/velamorph4.lrdevplugin/Path.txt"),
+                 (element + "\n").toUtf8());
+        QCOMPARE(
+            readBytes(m_lr + "Export Presets/Quorvantic Velamorph 4/Velamorph 4 - Web.lrtemplate"),
+            readBytes(m_products + "/Velamorph 4/Velamorph 4 Lightroom/Quorvantic Velamorph "
+                                   "4/Velamorph 4 - Web.lrtemplate"));
+        const QByteArray preset =
+            "s = {id = \"3D5B7E21-9C4A-4F6E-8A1B-2C3D4E5F6071\",internalName = \"Quorvantic "
+            "Velamorph 4\",title = \"Quorvantic Velamorph 4\",type = \"ExternalEditor\",value = {\n"
+            "externalEditingFormat = \"TIFF_None_16_ProPhotoRGB\",externalEditingFormat_dpi = "
+            "240,externalEditorFullPath = \"" +
+            element.toUtf8() + "/Velamorph4.app\",\n},version = 0,}\n";
+        QCOMPARE(readBytes(m_lr +
+                           "External Editor Presets/Quorvantic/Quorvantic Velamorph 4.lrtemplate"),
+                 preset);
+        QCOMPARE(QFileInfo(m_lr + "Modules").owner(), userName());
+    }
+
+    void video_data()
+    {
+        QTest::addColumn<bool>("throughHelper");
+        addShellRows("video");
+    }
+    void video()
+    {
+        QFETCH(bool, throughHelper);
+        if (throughHelper && ::geteuid() != 0)
+            QSKIP("running the helper needs root (the tests run as root in CI)");
+        QVERIFY(QDir().mkpath(m_video + "Ambrelux2.plugin/Contents"));
+        QVERIFY(QDir().mkpath(m_video + "Velamorph2.plugin"));
+        QVERIFY(QDir().mkpath(m_video + "Ambrelux.plugin"));
+        const Interpreter interpreter(context(throughHelper));
+        for (int run = 0; run < 2; ++run)
+            QCOMPARE(interpreter.run(script("video.applescript")).result,
+                     std::optional<QString>("Ok"));
+        QVERIFY(!QFileInfo::exists(m_video + "Ambrelux2.plugin"));
+        QVERIFY(!QFileInfo::exists(m_video + "Velamorph2.plugin"));
+        QVERIFY(QFileInfo::exists(m_video + "Ambrelux.plugin"));
+        QCOMPARE(QFileInfo(m_video + "Calmfield Video Plugin 2").symLinkTarget(),
+                 m_app + "Calmfield Video Plugin 2");
+        QVERIFY(QFileInfo::exists(m_video + "Calmfield Video Plugin 2/Contents/Info.txt"));
+    }
+
+    // A Lightroom element without its export presets: the copy line fails,
+    // the trap answers its message, and only the lines before it took effect.
+    void failingLine_data()
+    {
+        QTest::addColumn<bool>("throughHelper");
+        addShellRows("missing presets");
+    }
+    void failingLine()
+    {
+        QFETCH(bool, throughHelper);
+        if (throughHelper && ::geteuid() != 0)
+            QSKIP("running the helper needs root (the tests run as root in CI)");
+        QVERIFY(QDir(m_products + "/Velamorph 4/Velamorph 4 Lightroom/Quorvantic Velamorph 4")
+                    .removeRecursively());
+        const ScriptRun run =
+            Interpreter(context(throughHelper)).run(script("plugin-and-lightroom.applescript"));
+        QVERIFY(!run.error);
+        QVERIFY(run.result);
+        QVERIFY2(run.result->startsWith("cp: cannot stat '" + m_app +
+                                        "Velamorph 4 Lightroom/Quorvantic Velamorph 4/.'"),
+                 qPrintable(*run.result));
+        QVERIFY(!run.result->endsWith('\n'));
+        QVERIFY(QFileInfo(m_supp + "Calmfield 6 Plugin").isSymLink());
+        QVERIFY(QFileInfo::exists(m_lr + "Export Presets/Quorvantic Velamorph 4"));
+        QVERIFY(!QFileInfo::exists(m_lr + "Modules"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestInstallScripts)
+#include "tst_installscripts.moc"
