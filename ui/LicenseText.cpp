@@ -1,15 +1,19 @@
 #include "ui/LicenseText.h"
 
-#include <QFrame>
-#include <QTextEdit>
+#include "ui/Document.h"
+#include "ui/TextWithAttributedString.h"
 
-LicenseText::LicenseText(const QString &, QObject *parent) : QObject(parent) {}
+LicenseText::LicenseText(const QString &resourcesFolder, QObject *parent)
+    : QObject(parent), m_document(new Document(this))
+{
+    connect(m_document, &Document::objectWillChange, this, &LicenseText::objectWillChange);
+    m_document->setResourcesFolder(resourcesFolder);
+    m_document->load(QStringLiteral("QuorvanticEULA"));
+}
 
 QWidget *LicenseText::createView(QWidget *parent) const
 {
-    // Stands in for the rich-text reader until the licence document is read.
-    auto *view = new QTextEdit(parent);
-    view->setReadOnly(true);
+    auto *view = new TextWithAttributedString(m_document->data(), parent);
     view->setFrameShape(QFrame::NoFrame);
     return view;
 }

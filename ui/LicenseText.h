@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+class Document;
 class QWidget;
 
 // The licence text the License page shows, read once when the window is made,
@@ -20,4 +21,7 @@ public:
 
 signals:
     void objectWillChange();
+
+private:
+    Document *m_document;
 };
