@@ -13,6 +13,7 @@
 #include "ui/Theme.h"
 
 #include <QClipboard>
+#include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
@@ -393,6 +394,28 @@ private slots:
         w.settle();
         QVERIFY(first.isNull());
         QVERIFY(qobject_cast<LicensePage *>(w.view->stateView()->current()));
+    }
+
+    // The License page shows the licence of the resources folder, read once
+    // when the window is made.
+    void licenseComesFromTheResources()
+    {
+        DemoResources resources({"Calmfield 6"});
+        QFile rtf(resources.path() + "/QuorvanticEULA.rtf");
+        QVERIFY(rtf.open(QIODevice::WriteOnly));
+        rtf.write("{\\rtf1\\ansi {\\b Terms} of use.}");
+        rtf.close();
+        AppSettings settings;
+        settings.setResourcesFolder(resources.path());
+        ContentView view(settings);
+        QVERIFY(QFile::remove(rtf.fileName()));
+        settings.setCurrentPage(Page::license);
+        view.redrawIfDue();
+        auto *page = qobject_cast<LicensePage *>(view.stateView()->current());
+        QVERIFY(page);
+        auto *text = qobject_cast<QTextEdit *>(page->textView());
+        QVERIFY(text && text->isReadOnly());
+        QCOMPARE(text->toPlainText(), QStringLiteral("Terms of use."));
     }
 };
 
