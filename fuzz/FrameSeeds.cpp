@@ -20,7 +20,8 @@ int main(int argc, char **argv)
     const frame::CommandResult ok{0, "done\n", ""};
     const frame::CommandResult failed{-1, "", "cp: cannot stat 'x': No such file or directory\n"};
     const frame::CommandResult both{127, std::string(300, 'o'), std::string("e\0rr", 4)};
-    const std::string command = frame::encode(frame::Type::command, "/bin/mkdir -p '/opt/Quorvantic/'");
+    const std::string command =
+        frame::encode(frame::Type::command, "/bin/mkdir -p '/opt/Quorvantic/'");
     const std::string result = frame::encode(frame::Type::result, frame::encodeResult(ok));
 
     const std::vector<std::string> seeds = {

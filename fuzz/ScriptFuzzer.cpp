@@ -59,8 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     int commands = 0;
     EvaluationContext context;
     context.policy = std::make_shared<FixedAutomationPolicy>(size % 2 == 0);
-    context.makeUserShell = [&commands] { return std::make_unique<FakeShell>(commands); };
-    context.makeAdministratorShell = [&commands] { return std::make_unique<FakeShell>(commands); };
+    context.makeUserShell = [&commands] {
+        return std::make_unique<FakeShell>(commands);
+    };
+    context.makeAdministratorShell = [&commands] {
+        return std::make_unique<FakeShell>(commands);
+    };
     context.applicationSupport = QStringLiteral("/home/fuzz/.local/share");
     const ScriptRun run = Interpreter(context).run(source);
     if (!run.created || (run.error && run.error->isCompileError()))
