@@ -28,7 +28,7 @@ function(quorvantic_tests)
         set_target_properties(${target} PROPERTIES
             RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests/${folder}")
         add_test(NAME ${folder}/${stem} COMMAND ${target})
-        set_tests_properties(${folder}/${stem} PROPERTIES
-            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${ARG_ENVIRONMENT}" TIMEOUT 600)
+        set(environment QT_QPA_PLATFORM=offscreen ${QUORVANTIC_TEST_ENVIRONMENT} ${ARG_ENVIRONMENT})
+        set_tests_properties(${folder}/${stem} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT 600)
     endforeach()
 endfunction()

@@ -526,8 +526,6 @@ void RtfParser::controlWord(const RtfToken &token)
         }
         return;
     case RtfKeyword::Par:
-        endParagraph();
-        return;
     case RtfKeyword::Page:
         endParagraph();
         return;
@@ -595,8 +593,6 @@ void RtfParser::controlWord(const RtfToken &token)
         m_builder.endRow();
         return;
     case RtfKeyword::Style:
-        applyStyle(parameter, 0);
-        return;
     case RtfKeyword::CharStyle:
         applyStyle(parameter, 0);
         return;

@@ -126,13 +126,18 @@ fresh_home() {
     chmod 700 "$home"
 }
 
-# Runs a command as a test user, with the environment a desktop session gives.
+# Runs a command as a test user, with the environment a desktop session gives,
+# and the sanitizers' options when the build has them.
 as_user() {
     local user=$1 home=$sandbox/home/$1
     shift
+    local sanitizers=() option
+    for option in ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS; do
+        [[ -n ${!option:-} ]] && sanitizers+=("$option=${!option}")
+    done
     (cd "$home" && setpriv --reuid="$user" --regid="$user" --init-groups \
         env -i HOME="$home" USER="$user" LOGNAME="$user" PATH=/usr/local/bin:/usr/bin:/bin \
-        XDG_DATA_HOME="$home/.local/share" QT_QPA_PLATFORM=offscreen "$@")
+        XDG_DATA_HOME="$home/.local/share" QT_QPA_PLATFORM=offscreen "${sanitizers[@]}" "$@")
 }
 
 failures=0
@@ -147,6 +152,12 @@ check() {
     fi
 }
 equal() { [[ "$1" == "$2" ]] || { printf '   expected: %q\n   actual:   %q\n' "$2" "$1"; return 1; }; }
+
+# The sanitizer build's leak suppressions, where the test users can read them.
+if [[ ${LSAN_OPTIONS:-} =~ suppressions=\'([^\']*)\' ]]; then
+    install -m 644 "${BASH_REMATCH[1]}" "$sandbox/lsan.supp"
+    LSAN_OPTIONS=${LSAN_OPTIONS/"${BASH_REMATCH[0]}"/suppressions=$sandbox/lsan.supp}
+fi
 
 cp "$agent" "$sandbox/bin/cancel-agent"
 chmod 755 "$sandbox/bin/cancel-agent"
@@ -205,10 +216,8 @@ install_as() {
     local status=0
     as_user "$user" "$sandbox/bundle/usr/bin/quorvantic-e2e-driver" \
         --state "$out/$name.state" "$@" >"$out/$name.stdout" 2>"$out/$name.stderr" || status=$?
-    if ((status != 0)); then
-        echo "   the driver failed ($status):"
-        sed 's/^/   /' "$out/$name.stderr"
-    fi
+    check "$name: the driver ends normally" equal "$status" 0
+    ((status == 0)) || sed 's/^/   /' "$out/$name.stderr"
 }
 statePage() { sed -n 's/^page //p' "$out/$1.state"; }
 stateFailed() { sed -n 's/^completedWithErrors //p' "$out/$1.state"; }

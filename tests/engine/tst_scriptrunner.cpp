@@ -113,7 +113,7 @@ private slots:
             const QString script = QStringLiteral("return \"run\"");
             QString seen;
             settings.setScriptExecutor([&, outcome](const QString &source) {
-                onWorker = QThread::currentThread() != qApp->thread();
+                onWorker = QThread::currentThread() != QCoreApplication::instance()->thread();
                 seen = source;
                 return outcome;
             });

@@ -25,7 +25,7 @@ QByteArray header(char type, quint32 length)
 }
 
 // Decodes every reply frame, as "H:text", "R:status:out:err" or "E:text".
-QStringList replies(QByteArray stream)
+QStringList replies(const QByteArray &stream)
 {
     QStringList out;
     std::string buffer = stream.toStdString();
