@@ -61,6 +61,8 @@ public:
 
     // Installation.
     QStringList elementsToCopy() const;
+    // The install script for the selected products, composed but not run.
+    QString composeInstallScript() const;
     void installSelectedProducts();
     void performScript(const QString &script);
 

@@ -25,12 +25,16 @@ QStringList AppSettings::elementsToCopy() const
     return elements;
 }
 
-void AppSettings::installSelectedProducts()
+QString AppSettings::composeInstallScript() const
 {
     const InstallLocations locations{Product::appQuorvantic(), Product::appSuppQuorvantic(),
                                      Product::appSuppQuorvanticVideo(), Product::userAppSuppLR()};
-    const QString script =
-        InstallScriptComposer::compose(elementsToCopy(), locations, ShellDialect::gnu);
+    return InstallScriptComposer::compose(elementsToCopy(), locations, ShellDialect::gnu);
+}
+
+void AppSettings::installSelectedProducts()
+{
+    const QString script = composeInstallScript();
     printDiagnostic(QStringLiteral("SCRIPT -- ") + script);
     performScript(script);
 }

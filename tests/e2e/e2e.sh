@@ -430,6 +430,60 @@ fresh_home "$allowUser"
 install_as full "$allowUser" --resources "$big"
 failed_with full "No space left on device"
 
+# 6. The installer's own command line, unattended, on the same sandbox.
+installer=$sandbox/bundle/usr/bin/quorvantic-installer
+# Runs NAME USER [AGENT]: the real executable with --unattended --accept-license.
+# With an agent, the shell registers it for its own process id and then becomes
+# the installer, so pkexec's parent is the process the agent answers for.
+unattended_as() {
+    local name=$1 user=$2 bundleRoot=${4:-$sandbox/bundle}
+    local status=0
+    as_user "$user" bash -c '
+        if [[ -n $1 ]]; then
+            "$1" $$ >"$2" &
+            for _ in $(seq 200); do grep -q registered "$2" && break; sleep 0.05; done
+        fi
+        exec "$3" --unattended --accept-license' _ "${3:-}" "$out/$name.agent" \
+        "$bundleRoot/usr/bin/quorvantic-installer" \
+        >"$out/$name.stdout" 2>"$out/$name.stderr" || status=$?
+    echo "$status" >"$out/$name.status"
+}
+exitOf() { cat "$out/$1.status"; }
+
+if [[ -x $installer ]]; then
+    fresh_system
+    fresh_home "$allowUser"
+    unattended_as unattended "$allowUser"
+    check "unattended: exit status 0" equal "$(exitOf unattended)" 0
+    check "unattended: reports completion last" equal "$(tail -n 1 "$out/unattended.stdout")" "Installation completed."
+    check "unattended: names the products" grep -qx "Installed: Velamorph 4" "$out/unattended.stdout"
+    check "unattended: script printed once, then ERROR VALUE Ok" \
+        equal "$(grep -c '^SCRIPT -- ' "$out/unattended.stdout")/$(grep -c '^ERROR VALUE Ok$' "$out/unattended.stdout")" 1/1
+    check_layout unattended "$demo" "$allowUser"
+    check "unattended: the same layout as the wizard's" equal "$(layout_listing "$allowUser")" "$first"
+
+    # A bundle whose Lightroom element lacks its module folder.
+    cp -a "$sandbox/bundle" "$sandbox/broken-bundle"
+    rm -rf "$sandbox/broken-bundle/usr/share/quorvantic-installer/Products"
+    cp -a "$broken/Products" "$sandbox/broken-bundle/usr/share/quorvantic-installer/Products"
+    fresh_system
+    fresh_home "$allowUser"
+    unattended_as unattended-broken "$allowUser" "" "$sandbox/broken-bundle"
+    check "unattended-broken: exit status 1" equal "$(exitOf unattended-broken)" 1
+    check "unattended-broken: the shell's message on standard error" \
+        grep -q "^Installation failed: .*Path.txt" "$out/unattended-broken.stderr"
+
+    fresh_system
+    fresh_home "$cancelUser"
+    unattended_as unattended-cancel "$cancelUser" "$sandbox/bin/cancel-agent"
+    check "unattended-cancel: exit status 2" equal "$(exitOf unattended-cancel)" 2
+    check "unattended-cancel: says so" grep -qx "Installation canceled." "$out/unattended-cancel.stderr"
+    check "unattended-cancel: nothing installed" \
+        equal "$(find /opt /usr/local/share "$(lrOf "$cancelUser")" -mindepth 1 2>/dev/null)" ""
+else
+    check "the installer executable is built ($installer)" false
+fi
+
 echo "$failures failed"
 # What each run left, for reading the log (ctest shows it on failure or with -V).
 for state in "$out"/*.state; do

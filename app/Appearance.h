@@ -1,0 +1,13 @@
+#pragma once
+
+class QApplication;
+
+// The light appearance, whatever the desktop's theme: the Fusion style with
+// its light palette, and the system font at 13 pixels.
+class Appearance
+{
+public:
+    Appearance() = delete;
+
+    static void applyLight(QApplication &application);
+};

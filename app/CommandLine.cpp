@@ -1,0 +1,144 @@
+#include "app/CommandLine.h"
+
+#include "app/UnattendedInstall.h"
+#include "core/AppSettings.h"
+#include "ui/Document.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QGuiApplication>
+
+#include <cstdio>
+
+namespace {
+
+void writeTo(FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+AppSettings &filledSettings(AppSettings &settings)
+{
+    settings.setProducts({});
+    settings.setProducts(settings.productsToInstall());
+    return settings;
+}
+
+int printLicense()
+{
+    Document document;
+    document.load(QStringLiteral("QuorvanticEULA"));
+    if (document.data().isEmpty()) {
+        writeTo(stderr, QStringLiteral("The licence could not be read from %1.\n")
+                            .arg(document.resourcesFolder()));
+        return CommandLine::installationFailed;
+    }
+    QString text = document.data().toPlainText();
+    if (!text.endsWith(QLatin1Char('\n')))
+        text += QLatin1Char('\n');
+    writeTo(stdout, text);
+    return CommandLine::success;
+}
+
+int installUnattended()
+{
+    AppSettings settings;
+    const UnattendedInstall::Result result = UnattendedInstall::run(filledSettings(settings));
+    switch (result.outcome) {
+    case UnattendedInstall::Outcome::completed:
+        for (const QString &name : result.products)
+            writeTo(stdout, QStringLiteral("Installed: %1\n").arg(name));
+        writeTo(stdout, QStringLiteral("Installation completed.\n"));
+        return CommandLine::success;
+    case UnattendedInstall::Outcome::canceled:
+        writeTo(stderr, QStringLiteral("Installation canceled.\n"));
+        return CommandLine::installationCanceled;
+    case UnattendedInstall::Outcome::failed:
+        break;
+    }
+    writeTo(stderr, QStringLiteral("Installation failed: %1\n").arg(result.message));
+    return CommandLine::installationFailed;
+}
+
+} // namespace
+
+int CommandLine::run(int argc, char *argv[])
+{
+    // No window is ever shown here; the offscreen platform lets the licence
+    // be laid out as text on a machine without a display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("quorvantic-installer"));
+    QGuiApplication::setApplicationVersion(QStringLiteral(QUORVANTIC_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Installs the Quorvantic plug-ins carried by this bundle.\n"
+                       "Without arguments, the installer opens its wizard window."));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption unattended(
+        QStringLiteral("unattended"),
+        QStringLiteral("Install every product of the bundle without a window."));
+    const QCommandLineOption acceptLicense(
+        QStringLiteral("accept-license"),
+        QStringLiteral("Accept the licence agreement (see --license); required by --unattended."));
+    const QCommandLineOption license(QStringLiteral("license"),
+                                     QStringLiteral("Print the licence agreement as plain text."));
+    const QCommandLineOption printScript(
+        QStringLiteral("print-script"),
+        QStringLiteral("Print the install script that would run, and run nothing."));
+    parser.addOptions({unattended, acceptLicense, license, printScript});
+
+    if (!parser.parse(QCoreApplication::arguments())) {
+        writeTo(stderr, parser.errorText() + QStringLiteral("\nTry --help for the options.\n"));
+        return usageError;
+    }
+    if (parser.isSet(helpOption)) {
+        writeTo(stdout, parser.helpText());
+        return success;
+    }
+    if (parser.isSet(versionOption)) {
+        writeTo(stdout, QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
+                                                      QCoreApplication::applicationVersion()));
+        return success;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        writeTo(stderr, QStringLiteral("Unexpected argument: %1\nTry --help for the options.\n")
+                            .arg(parser.positionalArguments().constFirst()));
+        return usageError;
+    }
+
+    const int actions =
+        int(parser.isSet(unattended)) + int(parser.isSet(license)) + int(parser.isSet(printScript));
+    if (actions != 1) {
+        writeTo(stderr, actions == 0
+                            ? QStringLiteral("Nothing to do: give --unattended, --license or "
+                                             "--print-script.\nTry --help for the options.\n")
+                            : QStringLiteral("Give only one of --unattended, --license and "
+                                             "--print-script.\n"));
+        return usageError;
+    }
+    if (parser.isSet(acceptLicense) && !parser.isSet(unattended)) {
+        writeTo(stderr, QStringLiteral("--accept-license goes with --unattended.\n"));
+        return usageError;
+    }
+
+    if (parser.isSet(license))
+        return printLicense();
+    if (parser.isSet(printScript)) {
+        AppSettings settings;
+        writeTo(stdout, filledSettings(settings).composeInstallScript() + QLatin1Char('\n'));
+        return success;
+    }
+    if (!parser.isSet(acceptLicense)) {
+        writeTo(stderr,
+                QStringLiteral("An unattended installation needs the licence accepted: read it "
+                               "with --license, then run again with --unattended "
+                               "--accept-license. Nothing was installed.\n"));
+        return licenseNotAccepted;
+    }
+    return installUnattended();
+}

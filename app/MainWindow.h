@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QMainWindow>
+
+class AppSettings;
+class ContentView;
+
+// The one wizard window: the content view at 648 by 405 at least, under the
+// menu bar.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(AppSettings &settings, QWidget *parent = nullptr);
+
+    ContentView *contentView() const { return m_content; }
+
+private:
+    ContentView *m_content;
+};

@@ -1,0 +1,125 @@
+// Puts the wizard's real window into each page and overlay in turn and saves
+// what it shows as PNG files in the folder given as the first argument.
+#include "app/MainWindow.h"
+#include "app/QuorvanticInstallerApp.h"
+#include "engine/FinderProbe.h"
+#include "ui/ContentView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTextStream>
+
+#include <functional>
+#include <vector>
+
+namespace {
+
+struct Shot
+{
+    const char *name;
+    std::function<void(AppSettings &)> arrange;
+};
+
+QString longLog()
+{
+    QStringList lines;
+    lines << QStringLiteral("cp: cannot create directory '/opt/Quorvantic/Calmfield 6 Plugin': "
+                            "Permission denied while copying the element into the install folder");
+    for (int i = 1; i <= 40; ++i)
+        lines << QStringLiteral("line %1 of the install log").arg(i);
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    if (argc < 2) {
+        QTextStream(stderr) << "usage: quorvantic-screenshots FOLDER\n";
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    if (!QDir().mkpath(folder)) {
+        QTextStream(stderr) << "cannot make " << folder << "\n";
+        return 1;
+    }
+
+    QuorvanticInstallerApp installer(QStringLiteral(QUORVANTIC_RESOURCES_DIR));
+    AppSettings &s = installer.settings();
+    // Nothing here may run a real script: every run answers as a refused probe would.
+    s.setScriptExecutor([](const QString &) {
+        return ScriptOutcome{true, QStringLiteral("0"), std::nullopt};
+    });
+    installer.launch();
+    MainWindow *window = installer.window();
+
+    const std::vector<Shot> shots{
+        {"01-introduction",
+         [](AppSettings &) {
+         }},
+        {"02-license",
+         [](AppSettings &s) {
+             s.nextAction();
+         }},
+        {"03-agreement-alert",
+         [](AppSettings &s) {
+             s.nextAction();
+         }},
+        {"04-products",
+         [](AppSettings &s) {
+             s.agreeWithLicense();
+         }},
+        {"05-install-confirmation",
+         [](AppSettings &s) {
+             s.nextAction();
+         }},
+        {"06-finder-access-alert",
+         [](AppSettings &s) {
+             s.setShowPermanentlyAlert(false);
+             s.setShowFinderAlert(true);
+         }},
+        {"07-summary-success",
+         [](AppSettings &s) {
+             s.setShowFinderAlert(false);
+             s.setCurrentPage(Page::summary);
+         }},
+        {"08-summary-failure",
+         [](AppSettings &s) {
+             s.setCompletedWithErrors(true);
+             s.setLogDetailsStr(longLog());
+         }},
+        {"09-log-window",
+         [](AppSettings &s) {
+             s.setShowLogDetailsWindow(true);
+         }},
+        {"10-log-window-short",
+         [](AppSettings &s) {
+             s.setLogDetailsStr(QStringLiteral("The administrator password was not accepted."));
+             s.setShowLogDetailsWindow(true);
+         }},
+    };
+
+    for (const Shot &shot : shots) {
+        shot.arrange(s);
+        window->contentView()->redrawIfDue();
+        QApplication::processEvents();
+        const QString file = folder + QLatin1Char('/') + QLatin1String(shot.name) + ".png";
+        if (!window->grab().save(file)) {
+            QTextStream(stderr) << "cannot write " << file << "\n";
+            return 1;
+        }
+        QTextStream(stdout) << file << "\n";
+    }
+
+    // A large window: the sidebar keeps to its widest, the overlay stays centred.
+    window->resize(1000, 650);
+    QApplication::processEvents();
+    const QString large = folder + QStringLiteral("/11-log-window-large.png");
+    if (!window->grab().save(large)) {
+        QTextStream(stderr) << "cannot write " << large << "\n";
+        return 1;
+    }
+    QTextStream(stdout) << large << "\n";
+    return 0;
+}

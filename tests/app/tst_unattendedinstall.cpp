@@ -1,0 +1,88 @@
+// How an unattended install reads the outcome of its run.
+#include "app/UnattendedInstall.h"
+#include "core/AppSettings.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QTest>
+
+Q_DECLARE_METATYPE(UnattendedInstall::Outcome)
+
+class TestUnattendedInstall : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void outcomes_data()
+    {
+        QTest::addColumn<bool>("created");
+        QTest::addColumn<QString>("answer"); // "<none>": no result
+        QTest::addColumn<QString>("errorInfo");
+        QTest::addColumn<UnattendedInstall::Outcome>("outcome");
+        QTest::addColumn<QString>("message");
+        using O = UnattendedInstall::Outcome;
+        QTest::newRow("ok") << true << "Ok"
+                            << "" << O::completed << "";
+        QTest::newRow("canceled") << true << "User canceled."
+                                  << "" << O::canceled << "";
+        QTest::newRow("shell error") << true << "cp: No space left on device"
+                                     << "" << O::failed << "cp: No space left on device";
+        QTest::newRow("ok in other case") << true << "OK"
+                                          << "" << O::failed << "OK";
+        QTest::newRow("interpreter failure") << true << "<none>"
+                                             << "Expected end of line. (error -2741)" << O::failed
+                                             << "Expected end of line. (error -2741)";
+        QTest::newRow("no script object")
+            << false << "<none>"
+            << "" << O::failed << "The install script could not be run.";
+    }
+    void outcomes()
+    {
+        QFETCH(bool, created);
+        QFETCH(QString, answer);
+        QFETCH(QString, errorInfo);
+        QFETCH(UnattendedInstall::Outcome, outcome);
+        QFETCH(QString, message);
+
+        QTemporaryDir resources;
+        QVERIFY(QDir().mkpath(resources.path() + "/Products/Calmfield 6/Calmfield 6 Plugin"));
+        QVERIFY(QDir().mkpath(resources.path() + "/Products/Velamorph 4"));
+        AppSettings settings;
+        settings.setResourcesFolder(resources.path());
+        settings.setProducts(settings.productsToInstall());
+        QStringList scripts;
+        settings.setScriptExecutor([&](const QString &script) {
+            scripts.append(script);
+            ScriptOutcome run;
+            run.created = created;
+            if (answer != "<none>")
+                run.result = answer;
+            if (!errorInfo.isEmpty())
+                run.errorInfo = errorInfo;
+            return run;
+        });
+
+        const UnattendedInstall::Result result = UnattendedInstall::run(settings);
+        QCOMPARE(result.outcome, outcome);
+        QCOMPARE(result.message, message);
+        QCOMPARE(scripts.size(), 1);
+        QVERIFY(scripts.first().contains("Calmfield 6 Plugin"));
+        // The agreement was given through the page flow, as the window gives it.
+        QVERIFY(settings.agreeWithTerms());
+        QVERIFY(!settings.showPermanentlyAlert());
+        if (outcome == UnattendedInstall::Outcome::completed)
+            QCOMPARE(result.products, (QStringList{"Calmfield 6", "Velamorph 4"}));
+        else
+            QVERIFY(result.products.isEmpty());
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    TestUnattendedInstall test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_unattendedinstall.moc"

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "../common/DemoResources.h"
+#include "../common/RecordingExecutor.h"
+#include "core/AppSettings.h"
+#include "ui/AlertView.h"
+#include "ui/ContentView.h"
+#include "ui/OverlayPanel.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+// A shown wizard window on its own state, with products in a temporary
+// resources folder and scripts answered by a recording executor.
+struct WizardHarness
+{
+    explicit WizardHarness(const QStringList &products = {QStringLiteral("gamma"),
+                                                          QStringLiteral("Beta"),
+                                                          QStringLiteral("alpha")})
+        : resources(products)
+    {
+        settings.setResourcesFolder(resources.path());
+        settings.setProducts(settings.productsToInstall());
+        settings.setScriptExecutor(scripts.executor());
+        view = std::make_unique<ContentView>(settings);
+        view->alertView()->setSettingsOpener([this] { ++settingsOpened; });
+        view->resize(648, 405);
+        view->show();
+        view->activateWindow();
+        (void)QTest::qWaitForWindowExposed(view.get());
+        settle();
+    }
+
+    // Lets the event loop run the queued script handlers and the redraw.
+    void settle()
+    {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    AlertView *alerts() const { return view->alertView(); }
+    QPushButton *overlayButton(const QString &text) const
+    {
+        OverlayPanel *panel = alerts()->panel();
+        return panel && alerts()->isVisible() ? panel->button(text) : nullptr;
+    }
+    bool click(QPushButton *button)
+    {
+        if (!button || !button->isVisible() || !button->isEnabled())
+            return false;
+        QTest::mouseClick(button, Qt::LeftButton);
+        settle();
+        return true;
+    }
+    bool clickOverlay(const QString &text) { return click(overlayButton(text)); }
+    bool clickForward() { return click(view->forwardButton()); }
+    bool clickBack() { return click(view->backButton()); }
+
+    DemoResources resources;
+    RecordingExecutor scripts;
+    AppSettings settings;
+    std::unique_ptr<ContentView> view;
+    int settingsOpened = 0;
+};

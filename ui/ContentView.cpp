@@ -1,0 +1,157 @@
+#include "ui/ContentView.h"
+
+#include "core/AppSettings.h"
+#include "ui/AlertView.h"
+#include "ui/LicenseText.h"
+#include "ui/PageBox.h"
+#include "ui/PageTexts.h"
+#include "ui/Sidebar.h"
+#include "ui/StateView.h"
+#include "ui/Theme.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+QPushButton *makeButton(const QString &text, QWidget *parent)
+{
+    auto *button = new QPushButton(text, parent);
+    // No default role and no shortcut: only a click acts.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+} // namespace
+
+ContentView::ContentView(AppSettings &settings, QWidget *parent)
+    : QWidget(parent), m_settings(settings), m_license(new LicenseText(settings.resourcesFolder(), this)),
+      m_redrawTimer(new QTimer(this))
+{
+    setFont(Theme::defaultFont());
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, Theme::backgroundColor());
+    palette.setColor(QPalette::WindowText, Theme::textColor());
+    setPalette(palette);
+
+    m_sidebar = new Sidebar(m_settings.resourcesFolder() + QStringLiteral("/Logo.png"), this);
+    auto *main = new QHBoxLayout(this);
+    main->setContentsMargins(0, 0, 0, 0);
+    main->setSpacing(0);
+    main->addWidget(m_sidebar);
+    main->addWidget(makeContentColumn(), 1);
+
+    m_alertView = new AlertView(m_settings, this);
+
+    m_redrawTimer->setSingleShot(true);
+    m_redrawTimer->setInterval(0);
+    connect(m_redrawTimer, &QTimer::timeout, this, &ContentView::redraw);
+    connect(&m_settings, &AppSettings::objectWillChange, this, &ContentView::scheduleRedraw);
+    connect(m_license, &LicenseText::objectWillChange, this, &ContentView::scheduleRedraw);
+    connect(&m_settings, &AppSettings::scriptWaitStarted, this, &ContentView::paintBeforeWait);
+    connect(&m_settings, &AppSettings::scriptWaitFinished, this, &ContentView::endWait);
+    connect(m_back, &QPushButton::clicked, &m_settings, [this] { m_settings.goBack(); });
+    connect(m_forward, &QPushButton::clicked, &m_settings, [this] { m_settings.nextAction(); });
+    redraw();
+}
+
+ContentView::~ContentView()
+{
+    while (m_waits > 0)
+        endWait();
+}
+
+QWidget *ContentView::makeContentColumn()
+{
+    auto *column = new QWidget(this);
+    auto *layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(Theme::defaultSpacing);
+    layout->addSpacing(20);
+
+    m_title = new QLabel(column);
+    m_title->setObjectName(QStringLiteral("pageTitle"));
+    m_title->setTextFormat(Qt::PlainText);
+    m_title->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_title->setContentsMargins(0, 0, 0, Theme::defaultPadding);
+    // An empty title keeps its line, so the box does not move up on the last page.
+    m_title->setMinimumHeight(m_title->fontMetrics().height() + Theme::defaultPadding);
+    layout->addWidget(m_title);
+
+    m_stateView = new StateView(m_settings, *m_license, column);
+    auto *pageRow = new QHBoxLayout;
+    pageRow->setSpacing(0);
+    pageRow->addWidget(new PageBox(m_stateView, column), 1);
+    pageRow->addSpacing(20);
+    layout->addLayout(pageRow, 1);
+    layout->addSpacing(Theme::spacerMinimum);
+
+    m_back = makeButton(QStringLiteral("Go Back"), column);
+    m_forward = makeButton(PageTexts::forwardLabel(m_settings.currentPage()), column);
+    auto *bar = new QHBoxLayout;
+    bar->setSpacing(Theme::defaultSpacing);
+    bar->setContentsMargins(0, Theme::defaultPadding, 0, Theme::defaultPadding);
+    bar->addStretch(1);
+    bar->addWidget(m_back);
+    bar->addWidget(m_forward);
+    bar->addSpacing(20);
+    layout->addLayout(bar);
+    return column;
+}
+
+void ContentView::scheduleRedraw()
+{
+    if (!m_redrawTimer->isActive())
+        m_redrawTimer->start();
+}
+
+void ContentView::redrawIfDue()
+{
+    if (m_redrawTimer->isActive())
+        redraw();
+}
+
+void ContentView::redraw()
+{
+    m_redrawTimer->stop();
+    const Page page = m_settings.currentPage();
+    m_sidebar->showCurrentPage(page);
+    m_title->setText(PageTexts::contentTitle(page));
+    m_stateView->refresh();
+    m_back->setEnabled(PageTexts::backEnabled(page));
+    m_forward->setText(PageTexts::forwardLabel(page));
+    m_alertView->refresh();
+    ++m_redrawCount;
+    emit redrawn();
+}
+
+void ContentView::paintBeforeWait()
+{
+    // The main thread is about to block on a script: show the state as it is
+    // now (the confirmation already lowered), once, and a busy cursor.
+    redrawIfDue();
+    if (QWidget *top = window(); top->isVisible())
+        top->repaint();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ++m_waits;
+}
+
+void ContentView::endWait()
+{
+    if (m_waits == 0)
+        return;
+    --m_waits;
+    QApplication::restoreOverrideCursor();
+}
+
+void ContentView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_alertView->setGeometry(rect());
+}

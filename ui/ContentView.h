@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class AlertView;
+class AppSettings;
+class LicenseText;
+class QLabel;
+class QPushButton;
+class QTimer;
+class Sidebar;
+class StateView;
+
+// Everything inside the wizard's window: the sidebar, the content column with
+// the page title, the page box and the button bar, and the alert layer over
+// all of it. It keeps no state of its own: each announced change of the
+// installer state schedules one redraw on the next turn of the event loop,
+// however many changes come before it.
+class ContentView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    ContentView(AppSettings &settings, QWidget *parent = nullptr);
+    ~ContentView() override;
+
+    AlertView *alertView() const { return m_alertView; }
+    Sidebar *sidebar() const { return m_sidebar; }
+    StateView *stateView() const { return m_stateView; }
+    QLabel *pageTitle() const { return m_title; }
+    QPushButton *backButton() const { return m_back; }
+    QPushButton *forwardButton() const { return m_forward; }
+    int redrawCount() const { return m_redrawCount; }
+
+    // Brings every part in line with the state now, if a redraw is due.
+    void redrawIfDue();
+
+signals:
+    void redrawn();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void scheduleRedraw();
+    void redraw();
+    void paintBeforeWait();
+    void endWait();
+    QWidget *makeContentColumn();
+
+    AppSettings &m_settings;
+    LicenseText *m_license;
+    Sidebar *m_sidebar = nullptr;
+    QLabel *m_title = nullptr;
+    StateView *m_stateView = nullptr;
+    QPushButton *m_back = nullptr;
+    QPushButton *m_forward = nullptr;
+    AlertView *m_alertView = nullptr;
+    QTimer *m_redrawTimer;
+    int m_redrawCount = 0;
+    int m_waits = 0;
+};
