@@ -9,6 +9,7 @@
 #include <QColor>
 #include <QFont>
 #include <QHash>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextOption>
 
@@ -1127,8 +1128,14 @@ RtfReadResult RtfReader::read(QByteArrayView rtf, QTextDocument *document)
             QStringLiteral("The file is not in RTF format: it does not begin with \"{\\rtf\".");
         return result;
     }
+    // One edit block for the whole read: outside one, every table inserted
+    // rescans the document's frames and every text run positions its cursor
+    // on a laid-out line, which makes long documents quadratic.
+    QTextCursor edit(document);
+    edit.beginEditBlock();
     RtfParser parser(document);
     parser.parse(rtf.sliced(rtf.indexOf('{')));
+    edit.endEditBlock();
     result.ok = true;
     return result;
 }

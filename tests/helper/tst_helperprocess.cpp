@@ -71,6 +71,15 @@ private slots:
         QTest::newRow("two commands")
             << echo + bytes(frame::encode(frame::Type::command, "echo e >&2; exit 4"))
             << QStringList{hello, "R:0:hi\n:", "R:4::e\n"} << 0;
+        // The helper ignores SIGPIPE for itself; its commands must not inherit
+        // that (nor a blocked signal), or a pipeline's writer would never stop.
+        QTest::newRow("commands get the default signal dispositions")
+            << bytes(frame::encode(
+                   frame::Type::command,
+                   "ign=$(sed -n 's/^SigIgn:\\t//p' /proc/$$/status); "
+                   "blk=$(sed -n 's/^SigBlk:\\t//p' /proc/$$/status); "
+                   "echo $(( 0x$ign & 86023 )) $(( 0x$blk )); yes | head -n 1 >/dev/null"))
+            << QStringList{hello, "R:0:0 0\n:"} << 0;
         QTest::newRow("unknown type")
             << QByteArray("Zjunk")
             << QStringList{hello, "E:malformed request: unexpected frame type"} << 2;

@@ -1,0 +1,320 @@
+// Install throughput: a generated bundle of about 300 MB in a few thousand
+// files, installed through the wizard's state object (catalogue, composer,
+// interpreter, privileged helper), against `cp -R` of the same element
+// folders to the same places. Runs as root in a private mount namespace
+// whose /opt, /usr/local/share and XDG_DATA_HOME are scratch (bench/run
+// makes it); refuses to run anywhere else, since it empties those folders.
+//
+//   quorvantic-bench-install BUNDLE RUNS
+//
+// BUNDLE is made on the first run and kept; the figure is the ratio of the
+// medians, the runs of the two alternating after one untimed run of each.
+#include "Measure.h"
+
+#include "core/AppSettings.h"
+#include "engine/InstallScriptComposer.h"
+#include "engine/Product.h"
+#include "script/Interpreter.h"
+#include "script/PrivilegedSession.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QThreadPool>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int filesPerElement = 250;
+const QString bundleStamp = QStringLiteral(".bench-bundle-v1");
+
+struct Element
+{
+    QString product;
+    QString name;
+};
+
+// The three kinds, as the composer tells them apart by name.
+const std::vector<Element> elements = {
+    {"Calmfield 6", "Calmfield 6 Plugin"},
+    {"Calmfield 6", "Calmfield 6 Plugin Extras"},
+    {"Ambrelux 2", "Ambrelux 2 Plugin"},
+    {"Ambrelux 2", "Ambrelux 2 Plugin Filters"},
+    {"Tessaline 1", "Tessaline 1 Plugin"},
+    {"Tessaline 1", "Tessaline 1 Plugin Looks"},
+    {"Calmfield 6 Video", "Calmfield Video Plugin 2"},
+    {"Calmfield 6 Video", "Calmfield Video Plugin"},
+    {"Ambrelux Video", "Ambrelux Video Plugin 2"},
+    {"Ambrelux Video", "Ambrelux Video Plugin"},
+    {"Velamorph 4", "Velamorph 4 Lightroom"},
+    {"Velamorph 3", "Velamorph 3 Lightroom"},
+};
+
+quint64 nextRandom(quint64 &state)
+{
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return state;
+}
+
+// Mostly small files (256 B to 64 KB, spread evenly on a log scale) and one
+// in 33 between 1 and 5 MB: about 300 MB in 3,000 files.
+qint64 fileSize(int index, quint64 &state)
+{
+    const quint64 r = nextRandom(state);
+    if (index % 33 == 0)
+        return 1048576 + static_cast<qint64>(r % (4 * 1048576));
+    const double exponent = 8 + 8 * static_cast<double>(r % 10000) / 10000.0;
+    return static_cast<qint64>(std::exp2(exponent));
+}
+
+QString fileFolder(const Element &element, int index)
+{
+    if (element.name.contains("Lightroom")) {
+        const QString v = element.name.contains("Velamorph 3") ? "3" : "4";
+        if (index < 20)
+            return "Quorvantic Velamorph " + v;
+        if (index < 50)
+            return "velamorph" + v + ".lrdevplugin";
+        return "Velamorph" + v + ".app/Contents/Resources/part" + QString::number(index / 25);
+    }
+    if (index < 5)
+        return "Contents/MacOS";
+    return "Contents/Resources/part" + QString::number(index / 25);
+}
+
+bool generateBundle(const QString &bundle)
+{
+    if (QFile::exists(bundle + '/' + bundleStamp))
+        return true;
+    QDir(bundle).removeRecursively();
+    std::fprintf(stderr, "making the bundle in %s\n", qPrintable(bundle));
+    quint64 state = 0x9e3779b97f4a7c15ULL;
+    QByteArray block(8 * 1048576, Qt::Uninitialized);
+    for (qsizetype i = 0; i + 8 <= block.size(); i += 8) {
+        const quint64 value = nextRandom(state);
+        std::memcpy(block.data() + i, &value, 8);
+    }
+    for (const Element &element : elements) {
+        const QString root = bundle + "/Products/" + element.product + '/' + element.name + '/';
+        for (int index = 0; index < filesPerElement; ++index) {
+            const QString folder = root + fileFolder(element, index);
+            if (!QDir().mkpath(folder))
+                return false;
+            QFile file(folder + "/file" + QString::number(index) +
+                       (index < 20 && element.name.contains("Lightroom") ? ".lrtemplate" : ".bin"));
+            const qint64 size = fileSize(index, state);
+            const qint64 offset = static_cast<qint64>(nextRandom(state) % 1048576);
+            if (!file.open(QIODevice::WriteOnly) ||
+                file.write(block.constData() + offset, size) != size)
+                return false;
+        }
+    }
+    QFile stamp(bundle + '/' + bundleStamp);
+    return stamp.open(QIODevice::WriteOnly);
+}
+
+struct TreeSize
+{
+    qint64 files = 0;
+    qint64 bytes = 0;
+};
+
+TreeSize treeSize(const QString &folder)
+{
+    TreeSize size;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoSymLinks,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        ++size.files;
+        size.bytes += it.fileInfo().size();
+    }
+    return size;
+}
+
+// Everything an install wrote, gone, so each run starts from the same state.
+bool emptyDestinations()
+{
+    for (const QString &folder : {Product::applications(), Product::applicationSupport(),
+                                  Product::userApplicationSupport()}) {
+        const QDir dir(folder);
+        for (const QString &entry :
+             dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+            if (bench::timedRun("/bin/rm", {"-rf", "--", dir.filePath(entry)}) < 0)
+                return false;
+    }
+    return true;
+}
+
+// The interpreter as the wizard runs it, but with the real helper started
+// through `env` instead of pkexec (this process is root already).
+ScriptExecutor executorThroughHelper(const QString &helper)
+{
+    return [helper](const QString &source) {
+        EvaluationContext context = Interpreter::platformContext();
+        context.makeAdministratorShell = [helper] {
+            return std::make_unique<PrivilegedSession>(
+                QStringList{"/usr/bin/env", "PKEXEC_UID=" + QString::number(::getuid())}, helper);
+        };
+        const ScriptRun run = Interpreter(context).run(source);
+        ScriptOutcome outcome;
+        outcome.created = run.created;
+        outcome.result = run.result;
+        if (run.error)
+            outcome.errorInfo = run.error->description();
+        return outcome;
+    };
+}
+
+double installOnce(const QString &bundle, const QString &helper, bool &ok)
+{
+    AppSettings settings;
+    settings.setResourcesFolder(bundle);
+    settings.setScriptExecutor(executorThroughHelper(helper));
+    settings.setProducts(settings.productsToInstall());
+    settings.setCurrentPage(Page::install);
+    const double start = bench::nowMs();
+    settings.installSelectedProducts();
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::sendPostedEvents();
+    const double elapsed = bench::nowMs() - start;
+    ok = settings.currentPage() == Page::summary && !settings.completedWithErrors();
+    if (!ok)
+        std::fprintf(stderr, "the install failed: %s\n", qPrintable(settings.logDetailsStr()));
+    return elapsed;
+}
+
+// What a user would type: the element folders copied into the application
+// folder, and each photo-host element's presets into the user's folder.
+double copyOnce(const QString &bundle)
+{
+    QStringList sources;
+    QStringList folders{Product::appQuorvantic()};
+    QList<QStringList> presetCopies;
+    for (const Element &element : elements) {
+        const QString path = bundle + "/Products/" + element.product + '/' + element.name;
+        sources << path;
+        if (element.name.contains("Lightroom")) {
+            const QString preset =
+                "Quorvantic Velamorph " + QString(element.name.contains("Velamorph 3") ? "3" : "4");
+            const QString target = Product::userAppSuppLR() + "Export Presets/" + preset + '/';
+            folders << target;
+            presetCopies.append({"-R", path + '/' + preset + "/.", target});
+        }
+    }
+    double total = bench::timedRun("/bin/mkdir", QStringList{"-p"} + folders);
+    const double copy = bench::timedRun("/bin/cp", QStringList{"-R"} + sources +
+                                                       QStringList{Product::appQuorvantic()});
+    if (total < 0 || copy < 0)
+        return -1;
+    total += copy;
+    for (const QStringList &arguments : presetCopies) {
+        const double preset = bench::timedRun("/bin/cp", arguments);
+        if (preset < 0)
+            return -1;
+        total += preset;
+    }
+    return total;
+}
+
+int fail(const char *message)
+{
+    std::fprintf(stderr, "quorvantic-bench-install: %s\n", message);
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    // The installer prints its script and answer; only the figure goes out.
+    const int figureOut = ::dup(STDOUT_FILENO);
+    const int devNull = ::open("/dev/null", O_WRONLY);
+    if (figureOut < 0 || devNull < 0 || ::dup2(devNull, STDOUT_FILENO) < 0)
+        return fail("cannot set standard output aside");
+    const QStringList arguments = app.arguments();
+    if (arguments.size() != 3)
+        return fail("usage: quorvantic-bench-install BUNDLE RUNS");
+    if (::getuid() != 0 || qEnvironmentVariable("QUORVANTIC_BENCH_SANDBOX") != "1")
+        return fail("runs only as root inside bench/run's private mount namespace");
+    const QString bundle = QDir(arguments.at(1)).absolutePath();
+    const int runs = std::max(5, arguments.at(2).toInt());
+    const QString helper = QStringLiteral(QUORVANTIC_HELPER);
+    if (!generateBundle(bundle))
+        return fail("cannot make the bundle");
+    const TreeSize source = treeSize(bundle + "/Products");
+
+    std::vector<double> installs;
+    std::vector<double> copies;
+    // Run 0 of each is untimed: it warms the page cache and checks the result.
+    for (int run = 0; run <= runs; ++run) {
+        // Alternate which goes first, so drift in the machine's load hits both.
+        for (int turn = 0; turn < 2; ++turn) {
+            if (!emptyDestinations())
+                return fail("cannot empty the destinations");
+            const bool install = (turn == 0) == (run % 2 == 0);
+            double elapsed = 0;
+            if (install) {
+                bool ok = false;
+                elapsed = installOnce(bundle, helper, ok);
+                if (!ok)
+                    return fail("the install did not succeed");
+            } else {
+                elapsed = copyOnce(bundle);
+                if (elapsed < 0)
+                    return fail("cp -R failed");
+            }
+            if (run == 0) {
+                const TreeSize copied = treeSize(Product::appQuorvantic());
+                // The install adds one Path.txt per photo-host module.
+                if (copied.files < source.files || copied.bytes < source.bytes)
+                    return fail("the copy is incomplete");
+                continue;
+            }
+            (install ? installs : copies).push_back(elapsed);
+        }
+    }
+    emptyDestinations();
+
+    // What bounds the difference: the script's commands besides the copies,
+    // each a /bin/sh and a program of its own, priced by one such here.
+    AppSettings settings;
+    settings.setResourcesFolder(bundle);
+    settings.setProducts(settings.productsToInstall());
+    const QString script = InstallScriptComposer::compose(
+        settings.elementsToCopy(),
+        {Product::appQuorvantic(), Product::appSuppQuorvantic(), Product::appSuppQuorvanticVideo(),
+         Product::userAppSuppLR()},
+        ShellDialect::gnu);
+    const int commands = static_cast<int>(script.count(QStringLiteral("do shell script")));
+    const int copyCommands = static_cast<int>(script.count(QStringLiteral("\"cp -R")));
+    std::vector<double> shortCommands;
+    for (int run = 0; run < 11; ++run)
+        shortCommands.push_back(bench::timedRun(
+            "/bin/sh", {"-c", "mkdir -p " + Product::applications() + "/bench-probe"}));
+    const double shortCommand = bench::median(shortCommands);
+    emptyDestinations();
+
+    std::fflush(stdout);
+    ::dup2(figureOut, STDOUT_FILENO);
+    const double install = bench::median(installs);
+    const double copy = bench::median(copies);
+    const double ratio = install / copy;
+    bench::printFigure(
+        1, "install throughput", QString::asprintf("%.3fx cp -R", ratio), "<= 1.05", ratio <= 1.05,
+        QString::asprintf("installer %.0f ms, cp -R %.0f ms (medians of %d); %lld files, %.0f MB, "
+                          "%zu elements; the script runs %d commands, %d of them copies, and "
+                          "one short command through /bin/sh takes %.1f ms here, so the other %d "
+                          "take about %.0f ms",
+                          install, copy, runs, source.files, source.bytes / 1048576.0,
+                          elements.size(), commands, copyCommands, shortCommand,
+                          commands - copyCommands, shortCommand * (commands - copyCommands)));
+    return 0;
+}
