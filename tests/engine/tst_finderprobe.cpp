@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThreadPool>
 
 Q_DECLARE_METATYPE(FinderAccess)
 
@@ -15,8 +16,12 @@ namespace {
 
 void settle()
 {
-    for (int i = 0; i < 3; ++i)
+    // A job posts its handler only after it has released the waiting caller,
+    // so the pool must be idle before the queue holds the handler.
+    for (int i = 0; i < 3; ++i) {
+        QThreadPool::globalInstance()->waitForDone();
         QCoreApplication::processEvents();
+    }
 }
 
 } // namespace

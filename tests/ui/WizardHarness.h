@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QTest>
+#include <QThreadPool>
 
 #include <memory>
 
@@ -37,8 +38,12 @@ struct WizardHarness
     // Lets the event loop run the queued script handlers and the redraw.
     void settle()
     {
-        for (int i = 0; i < 3; ++i)
+        // A job posts its handler only after it has released the waiting caller,
+        // so the pool must be idle before the queue holds the handler.
+        for (int i = 0; i < 3; ++i) {
+            QThreadPool::globalInstance()->waitForDone();
             QCoreApplication::processEvents();
+        }
     }
 
     AlertView *alerts() const { return view->alertView(); }
