@@ -1,13 +1,14 @@
 // The executor the installer uses unless one is put in: the project's
 // interpreter with this machine's automation policy and privileged session.
+#include "engine/InterpreterExecutor.h"
 #include "engine/ScriptJob.h"
 
 #include "script/Interpreter.h"
 
-ScriptExecutor defaultScriptExecutor()
+ScriptExecutor interpreterExecutor(EvaluationContext context)
 {
-    return [](const QString &source) {
-        const ScriptRun run = Interpreter(Interpreter::platformContext()).run(source);
+    return [context = std::move(context)](const QString &source) {
+        const ScriptRun run = Interpreter(context).run(source);
         ScriptOutcome outcome;
         outcome.created = run.created;
         outcome.result = run.result;
@@ -15,4 +16,9 @@ ScriptExecutor defaultScriptExecutor()
             outcome.errorInfo = run.error->description();
         return outcome;
     };
+}
+
+ScriptExecutor defaultScriptExecutor()
+{
+    return interpreterExecutor(Interpreter::platformContext());
 }

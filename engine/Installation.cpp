@@ -16,11 +16,8 @@ QStringList AppSettings::elementsToCopy() const
             printDiagnostic(QStringLiteral("Fail__ ") + listing.error);
             continue;
         }
-        for (QString path : listing.subfolders) {
-            if (path.endsWith(QLatin1Char('/')))
-                path.chop(1);
-            elements.append(path);
-        }
+        // The listing gives plain paths without a trailing "/".
+        elements.append(listing.subfolders);
     }
     return elements;
 }

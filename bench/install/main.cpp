@@ -13,6 +13,7 @@
 
 #include "core/AppSettings.h"
 #include "engine/InstallScriptComposer.h"
+#include "engine/InterpreterExecutor.h"
 #include "engine/Product.h"
 #include "script/Interpreter.h"
 #include "script/PrivilegedSession.h"
@@ -156,20 +157,12 @@ bool emptyDestinations()
 // through `env` instead of pkexec (this process is root already).
 ScriptExecutor executorThroughHelper(const QString &helper)
 {
-    return [helper](const QString &source) {
-        EvaluationContext context = Interpreter::platformContext();
-        context.makeAdministratorShell = [helper] {
-            return std::make_unique<PrivilegedSession>(
-                QStringList{"/usr/bin/env", "PKEXEC_UID=" + QString::number(::getuid())}, helper);
-        };
-        const ScriptRun run = Interpreter(context).run(source);
-        ScriptOutcome outcome;
-        outcome.created = run.created;
-        outcome.result = run.result;
-        if (run.error)
-            outcome.errorInfo = run.error->description();
-        return outcome;
+    EvaluationContext context = Interpreter::platformContext();
+    context.makeAdministratorShell = [helper] {
+        return std::make_unique<PrivilegedSession>(
+            QStringList{"/usr/bin/env", "PKEXEC_UID=" + QString::number(::getuid())}, helper);
     };
+    return interpreterExecutor(std::move(context));
 }
 
 double installOnce(const QString &bundle, const QString &helper, bool &ok)
