@@ -4,10 +4,8 @@ class QApplication;
 
 // The light appearance, whatever the desktop's theme: the Fusion style with
 // its light palette, and the system font at 13 pixels.
-class Appearance
-{
-public:
-    Appearance() = delete;
+namespace Appearance {
 
-    static void applyLight(QApplication &application);
-};
+void applyLight(QApplication &application);
+
+} // namespace Appearance

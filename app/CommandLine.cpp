@@ -1,7 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/UnattendedInstall.h"
-#include "core/AppSettings.h"
+#include "engine/Installer.h"
 #include "ui/Document.h"
 
 #include <QCommandLineParser>
@@ -17,13 +17,6 @@ void writeTo(FILE *stream, const QString &text)
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
     std::fflush(stream);
-}
-
-AppSettings &filledSettings(AppSettings &settings)
-{
-    settings.setProducts({});
-    settings.setProducts(settings.productsToInstall());
-    return settings;
 }
 
 int printLicense()
@@ -45,7 +38,9 @@ int printLicense()
 int installUnattended()
 {
     AppSettings settings;
-    const UnattendedInstall::Result result = UnattendedInstall::run(filledSettings(settings));
+    Installer installer(settings);
+    installer.fillProducts();
+    const UnattendedInstall::Result result = UnattendedInstall::run(installer);
     switch (result.outcome) {
     case UnattendedInstall::Outcome::completed:
         for (const QString &name : result.products)
@@ -130,7 +125,9 @@ int CommandLine::run(int argc, char *argv[])
         return printLicense();
     if (parser.isSet(printScript)) {
         AppSettings settings;
-        writeTo(stdout, filledSettings(settings).composeInstallScript() + QLatin1Char('\n'));
+        Installer installer(settings);
+        installer.fillProducts();
+        writeTo(stdout, installer.composeInstallScript() + QLatin1Char('\n'));
         return success;
     }
     if (!parser.isSet(acceptLicense)) {

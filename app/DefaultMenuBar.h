@@ -4,10 +4,8 @@ class QMainWindow;
 
 // The platform's usual top-level menus for a window: the application menu
 // with About and Quit, File, Edit, View, Window and Help.
-class DefaultMenuBar
-{
-public:
-    DefaultMenuBar() = delete;
+namespace DefaultMenuBar {
 
-    static void install(QMainWindow &window);
-};
+void install(QMainWindow &window);
+
+} // namespace DefaultMenuBar

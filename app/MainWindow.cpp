@@ -2,8 +2,8 @@
 
 #include "ui/ContentView.h"
 
-MainWindow::MainWindow(AppSettings &settings, QWidget *parent)
-    : QMainWindow(parent), m_content(new ContentView(settings, this))
+MainWindow::MainWindow(Installer &installer, QWidget *parent)
+    : QMainWindow(parent), m_content(new ContentView(installer, this))
 {
     m_content->setMinimumSize(648, 405);
     setCentralWidget(m_content);

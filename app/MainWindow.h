@@ -2,7 +2,7 @@
 
 #include <QMainWindow>
 
-class AppSettings;
+class Installer;
 class ContentView;
 
 // The one wizard window: the content view at 648 by 405 at least, under the
@@ -12,7 +12,7 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    explicit MainWindow(AppSettings &settings, QWidget *parent = nullptr);
+    explicit MainWindow(Installer &installer, QWidget *parent = nullptr);
 
     ContentView *contentView() const { return m_content; }
 

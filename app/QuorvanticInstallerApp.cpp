@@ -10,15 +10,13 @@
 
 QuorvanticInstallerApp::QuorvanticInstallerApp(const QString &resourcesFolder)
 {
-    m_settings.setResourcesFolder(resourcesFolder);
+    m_installer.setResourcesFolder(resourcesFolder);
     QApplication::setApplicationName(QStringLiteral("quorvantic-installer"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quorvantic Plugin Installer"));
     if (auto *application = qobject_cast<QApplication *>(QCoreApplication::instance()))
         Appearance::applyLight(*application);
 
-    // Two writes, as the window would see them: emptied, then filled.
-    m_settings.setProducts({});
-    m_settings.setProducts(m_settings.productsToInstall());
+    m_installer.fillProducts();
 
     QApplication::setQuitOnLastWindowClosed(
         AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
@@ -30,7 +28,7 @@ QuorvanticInstallerApp::~QuorvanticInstallerApp() = default;
 
 void QuorvanticInstallerApp::launch()
 {
-    m_window = std::make_unique<MainWindow>(m_settings);
+    m_window = std::make_unique<MainWindow>(m_installer);
     DefaultMenuBar::install(*m_window);
     m_window->resize(m_window->minimumSizeHint().expandedTo(QSize(648, 405)));
     m_window->show();

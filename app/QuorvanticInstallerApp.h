@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AppSettings.h"
+#include "engine/Installer.h"
 
 #include <memory>
 
@@ -16,6 +17,7 @@ public:
     ~QuorvanticInstallerApp();
 
     AppSettings &settings() { return m_settings; }
+    Installer &installer() { return m_installer; }
     MainWindow *window() const { return m_window.get(); }
 
     // Makes and shows the window, then finishes launching (menu bar pruning).
@@ -23,5 +25,6 @@ public:
 
 private:
     AppSettings m_settings;
+    Installer m_installer{m_settings};
     std::unique_ptr<MainWindow> m_window;
 };

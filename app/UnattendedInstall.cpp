@@ -1,38 +1,23 @@
 #include "app/UnattendedInstall.h"
 
-#include "core/AppSettings.h"
-#include "engine/ScriptJob.h"
+#include "engine/Installer.h"
+#include "engine/ProductNames.h"
+#include "script/ScriptAnswer.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QThreadPool>
 
 #include <memory>
 #include <optional>
 
-namespace {
-
-QStringList selectedProductNames(const ProductMap &products)
+UnattendedInstall::Result UnattendedInstall::run(Installer &installer)
 {
-    QStringList names;
-    for (auto it = products.cbegin(); it != products.cend(); ++it) {
-        if (it.value())
-            names.append(QFileInfo(it.key()).fileName());
-    }
-    return names;
-}
-
-} // namespace
-
-UnattendedInstall::Result UnattendedInstall::run(AppSettings &settings)
-{
+    AppSettings &settings = installer.settings();
     // Watch what the script really answered, so that a dismissed
     // authentication is told apart from a script that could not run at all.
-    ScriptExecutor inner = settings.scriptExecutor();
-    if (!inner)
-        inner = defaultScriptExecutor();
+    ScriptExecutor inner = installer.scriptExecutor();
     auto seen = std::make_shared<std::optional<ScriptOutcome>>();
-    settings.setScriptExecutor([inner, seen](const QString &script) {
+    installer.setScriptExecutor([inner, seen](const QString &script) {
         ScriptOutcome outcome = inner(script);
         *seen = outcome;
         return outcome;
@@ -45,7 +30,7 @@ UnattendedInstall::Result UnattendedInstall::run(AppSettings &settings)
         settings.agreeWithLicense();
     settings.nextAction(); // the install confirmation on Products
     settings.setShowPermanentlyAlert(false);
-    settings.installSelectedProducts();
+    installer.installSelectedProducts();
 
     // The job posted its outcome before the pool went idle; one pass of the
     // event queue applies it on this thread, as the window's loop would.
@@ -56,10 +41,10 @@ UnattendedInstall::Result UnattendedInstall::run(AppSettings &settings)
     const ScriptOutcome outcome = seen->value_or(ScriptOutcome{false, {}, {}});
     if (settings.currentPage() == Page::summary && !settings.completedWithErrors()) {
         result.outcome = Outcome::completed;
-        result.products = selectedProductNames(settings.products());
+        result.products = ProductNames::selectedSorted(settings.products());
     } else if (settings.currentPage() == Page::summary) {
         result.message = settings.logDetailsStr();
-    } else if (outcome.result == QStringLiteral("User canceled.")) {
+    } else if (outcome.result == ScriptAnswer::userCanceled) {
         result.outcome = Outcome::canceled;
     } else if (outcome.errorInfo) {
         result.message = *outcome.errorInfo;

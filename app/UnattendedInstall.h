@@ -3,29 +3,29 @@
 #include <QString>
 #include <QStringList>
 
-class AppSettings;
+class Installer;
 
 // An installation without a window, walked through the same state object and
 // operations as the wizard: Introduction, License with the agreement,
 // Products, the install confirmation, the install.
-class UnattendedInstall
+namespace UnattendedInstall {
+
+enum class Outcome
 {
-public:
-    enum class Outcome
-    {
-        completed,
-        failed,
-        canceled
-    };
-
-    struct Result
-    {
-        Outcome outcome = Outcome::failed;
-        QStringList products; // names of the products that were installed
-        QString message;      // the script's answer when it failed
-    };
-
-    // Runs the install on `settings`, whose products are already filled. The
-    // license must have been accepted by the caller.
-    static Result run(AppSettings &settings);
+    completed,
+    failed,
+    canceled
 };
+
+struct Result
+{
+    Outcome outcome = Outcome::failed;
+    QStringList products; // names of the products that were installed
+    QString message;      // the script's answer when it failed
+};
+
+// Runs the install through `installer`, whose products are already filled.
+// The licence must have been accepted by the caller.
+Result run(Installer &installer);
+
+} // namespace UnattendedInstall

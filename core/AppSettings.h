@@ -2,7 +2,6 @@
 
 #include "core/FinderAccess.h"
 #include "core/Page.h"
-#include "core/ScriptOutcome.h"
 
 #include <QMap>
 #include <QObject>
@@ -15,10 +14,14 @@ class QClipboard;
 // every composed install script) comes out in the same order.
 using ProductMap = QMap<QString, bool>;
 
-// The one installer state object. Lives on the main thread; every write of a
+// The one installer state object and its page flow; what reads the disk or
+// runs scripts on it is engine/Installer. Lives on the main thread; every write of a
 // published field announces itself through objectWillChange() before the value
 // is stored, with no comparison against the old value. logDetailsStr and the
 // clipboard reference are plain fields and announce nothing.
+//
+// Glossary: showPermanentlyAlert raises the install confirmation (Cancel /
+// Install); accessType is the file-manager probe's answer.
 class AppSettings : public QObject
 {
     Q_OBJECT
@@ -56,38 +59,11 @@ public:
     void agreeWithLicense();
     void goBack();
 
-    // Catalogue: the products found in the resources folder, all selected.
-    ProductMap productsToInstall() const;
-
-    // Installation.
-    QStringList elementsToCopy() const;
-    // The install script for the selected products, composed but not run.
-    QString composeInstallScript() const;
-    void installSelectedProducts();
-    void performScript(const QString &script);
-
-    // Finder access probe.
-    void checkAccess();
-
-    // Where scripts run. Unset means the project's interpreter with a
-    // privileged session; tests and front ends may put their own in.
-    void setScriptExecutor(ScriptExecutor executor) { m_scriptExecutor = std::move(executor); }
-    const ScriptExecutor &scriptExecutor() const { return m_scriptExecutor; }
-
-    // The resources folder that holds "Products" and the licence. Defaults to
-    // the bundle's, found from the executable's location.
-    QString resourcesFolder() const;
-    void setResourcesFolder(const QString &folder) { m_resourcesFolder = folder; }
-
 signals:
     void objectWillChange();
     // nextAction on the last page asks the application to end; the
     // application entry answers it by quitting the event loop.
     void terminateRequested();
-    // Emitted on the main thread right before and right after it blocks on a
-    // script run, so a window can paint itself once and show a busy cursor.
-    void scriptWaitStarted();
-    void scriptWaitFinished();
 
 private:
     template <typename T> void publish(T &field, const T &value)
@@ -107,7 +83,4 @@ private:
     bool m_showLogDetailsWindow = false;
     QClipboard *m_pasteboard = nullptr;
     QString m_logDetailsStr;
-
-    ScriptExecutor m_scriptExecutor;
-    QString m_resourcesFolder;
 };

@@ -1,5 +1,8 @@
 #include "engine/InstallScriptComposer.h"
 
+#include "engine/ProductNames.h"
+#include "script/ScriptAnswer.h"
+
 namespace {
 
 const QString lightroomPresetIdV3 = QStringLiteral("6C2E8F14-A7B3-4D59-9E0C-71F2A4B6C8D3");
@@ -58,7 +61,7 @@ public:
             QString path = listed;
             if (path.size() > 1 && path.endsWith(QLatin1Char('/')))
                 path.chop(1);
-            const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+            const QString name = ProductNames::nameOf(path);
             if (path.contains(QLatin1String("Lightroom")))
                 lightroomBlock(path, name);
             else if (path.contains(QLatin1String("Video Plugin")))
@@ -66,7 +69,9 @@ public:
             else
                 pluginBlock(path, name);
         }
-        m_body += QStringLiteral("\non error errMsg\nreturn errMsg\nend try\nreturn \"Ok\"");
+        m_body += QStringLiteral("\non error errMsg\nreturn errMsg\nend try\nreturn \"");
+        m_body += ScriptAnswer::ok;
+        m_body += QLatin1Char('"');
         return std::move(m_body);
     }
 

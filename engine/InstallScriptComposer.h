@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/Product.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,15 +14,6 @@ enum class ShellDialect
     gnu,
 };
 
-// The four places an install writes to, each ending with "/".
-struct InstallLocations
-{
-    QString app;   // copies of the elements
-    QString supp;  // links for the still-image plug-in hosts
-    QString video; // links for the video hosts
-    QString lr;    // the user's photo-host folder
-};
-
 // Turns a list of element folders into the install script: one `do shell script`
 // line per file-system change, inside an error trap that answers "Ok" or the
 // first failing line's message. A pure function of its arguments.
@@ -29,11 +22,9 @@ struct InstallLocations
 // script's string literal, so no character of a folder name is ever read as
 // syntax. Lines that write only into the user's own folder run without
 // administrator privileges: root must not follow links the user can plant there.
-class InstallScriptComposer
-{
-public:
-    InstallScriptComposer() = delete;
+namespace InstallScriptComposer {
 
-    static QString compose(const QStringList &elements, const InstallLocations &locations,
-                           ShellDialect dialect);
-};
+QString compose(const QStringList &elements, const InstallLocations &locations,
+                ShellDialect dialect);
+
+} // namespace InstallScriptComposer

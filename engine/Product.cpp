@@ -50,3 +50,8 @@ const QString &Product::userAppSuppLR()
     static const QString value = userApplicationSupport() + QStringLiteral("/Adobe/Lightroom/");
     return value;
 }
+
+InstallLocations Product::installLocations()
+{
+    return {appQuorvantic(), appSuppQuorvantic(), appSuppQuorvanticVideo(), userAppSuppLR()};
+}

@@ -3,23 +3,33 @@
 #include <QByteArray>
 #include <QString>
 
+// The four places an install writes to, each ending with "/".
+struct InstallLocations
+{
+    QString app;   // copies of the elements
+    QString supp;  // links for the still-image plug-in hosts
+    QString video; // links for the video hosts
+    QString lr;    // the user's photo-host folder
+};
+
 // The fixed install locations. Each is computed once, on its first read, from
 // any thread; the derived ones end with "/" so a folder name can be appended.
-class Product
-{
-public:
-    Product() = delete;
+namespace Product {
 
-    static const QString &applications();
-    static const QString &applicationSupport();
-    static const QString &userApplicationSupport();
+const QString &applications();
+const QString &applicationSupport();
+const QString &userApplicationSupport();
 
-    static const QString &appQuorvantic();
-    static const QString &appSuppQuorvanticVideo();
-    static const QString &appSuppQuorvantic();
-    static const QString &userAppSuppLR();
+const QString &appQuorvantic();
+const QString &appSuppQuorvanticVideo();
+const QString &appSuppQuorvantic();
+const QString &userAppSuppLR();
 
-    // The user's data folder by the XDG rules: XDG_DATA_HOME when it is set
-    // to an absolute path, else HOME/.local/share; empty without either.
-    static QString userDataFolder(const QByteArray &xdgDataHome, const QByteArray &home);
-};
+// The four above, as the install script is composed for.
+InstallLocations installLocations();
+
+// The user's data folder by the XDG rules: XDG_DATA_HOME when it is set
+// to an absolute path, else HOME/.local/share; empty without either.
+QString userDataFolder(const QByteArray &xdgDataHome, const QByteArray &home);
+
+} // namespace Product

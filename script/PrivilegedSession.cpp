@@ -2,6 +2,7 @@
 
 #include "helper/FrameCodec.h"
 #include "script/LocalShell.h"
+#include "script/ScriptAnswer.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -119,7 +120,7 @@ std::optional<ScriptError> PrivilegedSession::start()
         const int status =
             m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
         if (status == 126)
-            return failure(ScriptErrorNumber::userCanceled, QStringLiteral("User canceled."));
+            return failure(ScriptErrorNumber::userCanceled, ScriptAnswer::userCanceled);
         if (status == 127)
             return failure(
                 ScriptErrorNumber::authorizationRefused,

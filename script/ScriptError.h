@@ -29,8 +29,9 @@ struct ScriptError
     bool isCompileError() const { return range.has_value(); }
 
     // One readable line: the message, then the number, line and, for compile
-    // errors, the characters (first to last, counted from 0), e.g.
-    // Expected "to" but found end of line. (error -2741, line 2, characters 9-9)
+    // errors, where in the line (counted from 0): "character N" for one
+    // character or none, "characters N-M" (first to last) for more, e.g.
+    // Expected "to" but found end of line. (error -2741, line 2, character 9)
     QString description() const;
 };
 

@@ -1,6 +1,6 @@
 #include "ui/AlertView.h"
 
-#include "core/AppSettings.h"
+#include "engine/Installer.h"
 #include "ui/AgreementAlert.h"
 #include "ui/DesktopSettings.h"
 #include "ui/FinderAccessAlert.h"
@@ -11,8 +11,9 @@
 #include <QKeyEvent>
 #include <QPainter>
 
-AlertView::AlertView(AppSettings &settings, QWidget *parent)
-    : QWidget(parent), m_settings(settings), m_openSettings(&DesktopSettings::open)
+AlertView::AlertView(Installer &installer, QWidget *parent)
+    : QWidget(parent), m_installer(installer), m_settings(installer.settings()),
+      m_openSettings(&DesktopSettings::open)
 {
     hide();
 }
@@ -51,9 +52,9 @@ OverlayPanel *AlertView::makePanel(Overlay overlay)
     case Overlay::agreementAlert:
         return new AgreementAlert(m_settings, this);
     case Overlay::installConfirmation:
-        return new InstallConfirmation(m_settings, this);
+        return new InstallConfirmation(m_installer, this);
     case Overlay::finderAccessAlert:
-        return new FinderAccessAlert(m_settings, m_openSettings, this);
+        return new FinderAccessAlert(m_installer, m_openSettings, this);
     case Overlay::logWindow:
         return new LogWindow(m_settings, this);
     case Overlay::none:

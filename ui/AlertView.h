@@ -7,6 +7,7 @@
 #include <functional>
 
 class AppSettings;
+class Installer;
 class OverlayPanel;
 
 // The modal layer over the whole window. It shows at most one overlay, the
@@ -17,7 +18,7 @@ class AlertView : public QWidget
     Q_OBJECT
 
 public:
-    AlertView(AppSettings &settings, QWidget *parent = nullptr);
+    AlertView(Installer &installer, QWidget *parent = nullptr);
 
     // What "Open settings" does; by default it starts the desktop's settings.
     void setSettingsOpener(std::function<void()> opener) { m_openSettings = std::move(opener); }
@@ -40,6 +41,7 @@ private:
     OverlayPanel *makePanel(Overlay overlay);
     void placePanel();
 
+    Installer &m_installer;
     AppSettings &m_settings;
     std::function<void()> m_openSettings;
     Overlay m_overlay = Overlay::none;

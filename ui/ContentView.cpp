@@ -1,6 +1,6 @@
 #include "ui/ContentView.h"
 
-#include "core/AppSettings.h"
+#include "engine/Installer.h"
 #include "ui/AlertView.h"
 #include "ui/LicenseText.h"
 #include "ui/PageBox.h"
@@ -29,9 +29,9 @@ QPushButton *makeButton(const QString &text, QWidget *parent)
 
 } // namespace
 
-ContentView::ContentView(AppSettings &settings, QWidget *parent)
-    : QWidget(parent), m_settings(settings), m_license(new LicenseText(settings.resourcesFolder(), this)),
-      m_redrawTimer(new QTimer(this))
+ContentView::ContentView(Installer &installer, QWidget *parent)
+    : QWidget(parent), m_installer(installer), m_settings(installer.settings()),
+      m_license(new LicenseText(installer.resourcesFolder(), this)), m_redrawTimer(new QTimer(this))
 {
     setFont(Theme::defaultFont());
     setAutoFillBackground(true);
@@ -40,22 +40,22 @@ ContentView::ContentView(AppSettings &settings, QWidget *parent)
     palette.setColor(QPalette::WindowText, Theme::textColor());
     setPalette(palette);
 
-    m_sidebar = new Sidebar(m_settings.resourcesFolder() + QStringLiteral("/Logo.png"), this);
+    m_sidebar = new Sidebar(m_installer.resourcesFolder() + QStringLiteral("/Logo.png"), this);
     auto *main = new QHBoxLayout(this);
     main->setContentsMargins(0, 0, 0, 0);
     main->setSpacing(0);
     main->addWidget(m_sidebar);
     main->addWidget(makeContentColumn(), 1);
 
-    m_alertView = new AlertView(m_settings, this);
+    m_alertView = new AlertView(m_installer, this);
 
     m_redrawTimer->setSingleShot(true);
     m_redrawTimer->setInterval(0);
     connect(m_redrawTimer, &QTimer::timeout, this, &ContentView::redraw);
     connect(&m_settings, &AppSettings::objectWillChange, this, &ContentView::scheduleRedraw);
     connect(m_license, &LicenseText::objectWillChange, this, &ContentView::scheduleRedraw);
-    connect(&m_settings, &AppSettings::scriptWaitStarted, this, &ContentView::paintBeforeWait);
-    connect(&m_settings, &AppSettings::scriptWaitFinished, this, &ContentView::endWait);
+    connect(&m_installer, &Installer::scriptWaitStarted, this, &ContentView::paintBeforeWait);
+    connect(&m_installer, &Installer::scriptWaitFinished, this, &ContentView::endWait);
     connect(m_back, &QPushButton::clicked, &m_settings, [this] { m_settings.goBack(); });
     connect(m_forward, &QPushButton::clicked, &m_settings, [this] { m_settings.nextAction(); });
     redraw();

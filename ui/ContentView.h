@@ -6,6 +6,7 @@
 
 class AlertView;
 class AppSettings;
+class Installer;
 class LicenseText;
 class QLabel;
 class QPushButton;
@@ -23,7 +24,7 @@ class ContentView : public QWidget
     Q_OBJECT
 
 public:
-    ContentView(AppSettings &settings, QWidget *parent = nullptr);
+    ContentView(Installer &installer, QWidget *parent = nullptr);
     ~ContentView() override;
 
     AlertView *alertView() const { return m_alertView; }
@@ -50,6 +51,7 @@ private:
     void endWait();
     QWidget *makeContentColumn();
 
+    Installer &m_installer;
     AppSettings &m_settings;
     LicenseText *m_license;
     Sidebar *m_sidebar = nullptr;

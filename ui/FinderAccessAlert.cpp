@@ -1,6 +1,6 @@
 #include "ui/FinderAccessAlert.h"
 
-#include "core/AppSettings.h"
+#include "engine/Installer.h"
 #include "ui/SymbolView.h"
 #include "ui/Theme.h"
 
@@ -10,10 +10,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-FinderAccessAlert::FinderAccessAlert(AppSettings &settings, std::function<void()> openSettings,
+FinderAccessAlert::FinderAccessAlert(Installer &installer, std::function<void()> openSettings,
                                      QWidget *parent)
-    : OverlayPanel(Theme::white(), QSize(500, 150), parent), m_settings(settings),
-      m_timer(new QTimer(this))
+    : OverlayPanel(Theme::white(), QSize(500, 150), parent), m_installer(installer),
+      m_settings(installer.settings()), m_timer(new QTimer(this))
 {
     auto *text = new QLabel(
         QStringLiteral("To make changes with Installer please allow Finder access from Settings"),
@@ -42,8 +42,8 @@ FinderAccessAlert::FinderAccessAlert(AppSettings &settings, std::function<void()
     column->addLayout(buttons);
     column->addStretch(1);
 
-    connect(close, &QPushButton::clicked, &settings,
-            [&settings] { emit settings.terminateRequested(); });
+    connect(close, &QPushButton::clicked, &m_settings,
+            [this] { emit m_settings.terminateRequested(); });
     connect(open, &QPushButton::clicked, this, [openSettings = std::move(openSettings)] {
         if (openSettings)
             openSettings();
@@ -58,7 +58,7 @@ FinderAccessAlert::FinderAccessAlert(AppSettings &settings, std::function<void()
 void FinderAccessAlert::tick()
 {
     if (m_settings.accessType() != FinderAccess::allowed) {
-        m_settings.checkAccess();
+        m_installer.checkAccess();
         return;
     }
     m_timer->stop();

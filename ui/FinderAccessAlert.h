@@ -5,6 +5,7 @@
 #include <functional>
 
 class AppSettings;
+class Installer;
 class QTimer;
 
 // Tells the user the installer may not automate the file manager and probes
@@ -14,7 +15,7 @@ class FinderAccessAlert : public OverlayPanel
     Q_OBJECT
 
 public:
-    FinderAccessAlert(AppSettings &settings, std::function<void()> openSettings,
+    FinderAccessAlert(Installer &installer, std::function<void()> openSettings,
                       QWidget *parent = nullptr);
 
     QTimer *recheckTimer() const { return m_timer; }
@@ -22,6 +23,7 @@ public:
 private:
     void tick();
 
+    Installer &m_installer;
     AppSettings &m_settings;
     QTimer *m_timer;
 };

@@ -1,6 +1,6 @@
 #include "ui/InstallConfirmation.h"
 
-#include "core/AppSettings.h"
+#include "engine/Installer.h"
 #include "ui/Theme.h"
 
 #include <QHBoxLayout>
@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-InstallConfirmation::InstallConfirmation(AppSettings &settings, QWidget *parent)
+InstallConfirmation::InstallConfirmation(Installer &installer, QWidget *parent)
     : OverlayPanel(Theme::white(), QSize(280, 110), parent)
 {
     auto *text =
@@ -42,11 +42,12 @@ InstallConfirmation::InstallConfirmation(AppSettings &settings, QWidget *parent)
     buttons->addStretch(1);
     layout->addLayout(buttons);
 
+    AppSettings &settings = installer.settings();
     connect(cancel, &QPushButton::clicked, &settings,
             [&settings] { settings.setShowPermanentlyAlert(false); });
     // The flag goes down first, so the confirmation is gone whatever the outcome.
-    connect(install, &QPushButton::clicked, &settings, [&settings] {
-        settings.setShowPermanentlyAlert(false);
-        settings.installSelectedProducts();
+    connect(install, &QPushButton::clicked, &installer, [&installer] {
+        installer.settings().setShowPermanentlyAlert(false);
+        installer.installSelectedProducts();
     });
 }

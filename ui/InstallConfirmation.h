@@ -2,7 +2,7 @@
 
 #include "ui/OverlayPanel.h"
 
-class AppSettings;
+class Installer;
 
 // The last word before the install runs.
 class InstallConfirmation : public OverlayPanel
@@ -10,5 +10,5 @@ class InstallConfirmation : public OverlayPanel
     Q_OBJECT
 
 public:
-    InstallConfirmation(AppSettings &settings, QWidget *parent = nullptr);
+    InstallConfirmation(Installer &installer, QWidget *parent = nullptr);
 };

@@ -1,7 +1,7 @@
 #include "ui/ProductListPage.h"
 
 #include "core/AppSettings.h"
-#include "ui/ProductNames.h"
+#include "engine/ProductNames.h"
 #include "ui/SymbolView.h"
 #include "ui/Theme.h"
 

@@ -5,30 +5,28 @@
 
 // The wizard's fixed look: the light-appearance shades of the named colours,
 // the standard spacing amounts and the fonts. Sizes are pixels, one per point.
-class Theme
-{
-public:
-    Theme() = delete;
+namespace Theme {
 
-    static QColor textColor();       // standard black
-    static QColor backgroundColor(); // F1F1F1, the window and the log panel
-    static QColor white();
-    static QColor blue();
-    static QColor gray();
-    static QColor green();
-    static QColor red();
-    static QColor separatorColor(); // drawn over white, a faint line
-    static QColor linkColor();
+QColor textColor();       // standard black
+QColor backgroundColor(); // F1F1F1, the window and the log panel
+QColor white();
+QColor blue();
+QColor gray();
+QColor green();
+QColor red();
+QColor separatorColor(); // drawn over white, a faint line
+QColor linkColor();
 
-    static constexpr int defaultPadding = 16;
-    static constexpr int defaultSpacing = 8;
-    static constexpr int spacerMinimum = 8;
-    static constexpr double backdropOpacity = 0.65;
-    static constexpr int panelRadius = 8;
+inline constexpr int defaultPadding = 16;
+inline constexpr int defaultSpacing = 8;
+inline constexpr int spacerMinimum = 8;
+inline constexpr double backdropOpacity = 0.65;
+inline constexpr int panelRadius = 8;
 
-    static QFont systemFont(int pixelSize, bool bold = false);
-    static QFont defaultFont();     // 13 pixels, the body text
-    static QFont title3Font();      // 15 pixels, the summary message
-    static QFont productFont();     // 14 pixels, the product names
-    static int naturalSymbolSize(); // a symbol at the height of the default text
-};
+QFont systemFont(int pixelSize, bool bold = false);
+QFont defaultFont();     // 13 pixels, the body text
+QFont title3Font();      // 15 pixels, the summary message
+QFont productFont();     // 14 pixels, the product names
+int naturalSymbolSize(); // a symbol at the height of the default text
+
+} // namespace Theme

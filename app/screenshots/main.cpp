@@ -48,7 +48,7 @@ int main(int argc, char *argv[])
     QuorvanticInstallerApp installer(QStringLiteral(QUORVANTIC_RESOURCES_DIR));
     AppSettings &s = installer.settings();
     // Nothing here may run a real script: every run answers as a refused probe would.
-    s.setScriptExecutor([](const QString &) {
+    installer.installer().setScriptExecutor([](const QString &) {
         return ScriptOutcome{true, QStringLiteral("0"), std::nullopt};
     });
     installer.launch();

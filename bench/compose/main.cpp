@@ -12,8 +12,8 @@
 //   quorvantic-bench-compose TREE RUNS
 #include "Measure.h"
 
-#include "core/AppSettings.h"
 #include "engine/InstallScriptComposer.h"
+#include "engine/Installer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -71,6 +71,7 @@ long minorFaults()
 int composeOnce(const QString &root, int count)
 {
     AppSettings settings;
+    Installer installer(settings);
     ProductMap products;
     const QStringList names = QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString &product : names.mid(0, count / elementsPerProduct))
@@ -83,7 +84,7 @@ int composeOnce(const QString &root, int count)
 
     const long faults = minorFaults();
     const double start = bench::nowMs();
-    const QStringList elements = settings.elementsToCopy();
+    const QStringList elements = installer.elementsToCopy();
     const double listed = bench::nowMs();
     const QString script = InstallScriptComposer::compose(elements, locations, ShellDialect::gnu);
     const double elapsed = bench::nowMs() - start;

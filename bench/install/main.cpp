@@ -11,8 +11,8 @@
 // medians, the runs of the two alternating after one untimed run of each.
 #include "Measure.h"
 
-#include "core/AppSettings.h"
 #include "engine/InstallScriptComposer.h"
+#include "engine/Installer.h"
 #include "engine/InterpreterExecutor.h"
 #include "engine/Product.h"
 #include "script/Interpreter.h"
@@ -168,12 +168,13 @@ ScriptExecutor executorThroughHelper(const QString &helper)
 double installOnce(const QString &bundle, const QString &helper, bool &ok)
 {
     AppSettings settings;
-    settings.setResourcesFolder(bundle);
-    settings.setScriptExecutor(executorThroughHelper(helper));
-    settings.setProducts(settings.productsToInstall());
+    Installer installer(settings);
+    installer.setResourcesFolder(bundle);
+    installer.setScriptExecutor(executorThroughHelper(helper));
+    settings.setProducts(installer.productsToInstall());
     settings.setCurrentPage(Page::install);
     const double start = bench::nowMs();
-    settings.installSelectedProducts();
+    installer.installSelectedProducts();
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::sendPostedEvents();
     const double elapsed = bench::nowMs() - start;
@@ -279,13 +280,11 @@ int main(int argc, char **argv)
     // What bounds the difference: the script's commands besides the copies,
     // each a /bin/sh and a program of its own, priced by one such here.
     AppSettings settings;
-    settings.setResourcesFolder(bundle);
-    settings.setProducts(settings.productsToInstall());
+    Installer installer(settings);
+    installer.setResourcesFolder(bundle);
+    settings.setProducts(installer.productsToInstall());
     const QString script = InstallScriptComposer::compose(
-        settings.elementsToCopy(),
-        {Product::appQuorvantic(), Product::appSuppQuorvantic(), Product::appSuppQuorvanticVideo(),
-         Product::userAppSuppLR()},
-        ShellDialect::gnu);
+        installer.elementsToCopy(), Product::installLocations(), ShellDialect::gnu);
     const int commands = static_cast<int>(script.count(QStringLiteral("do shell script")));
     const int copyCommands = static_cast<int>(script.count(QStringLiteral("\"cp -R")));
     std::vector<double> shortCommands;

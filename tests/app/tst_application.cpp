@@ -161,7 +161,7 @@ private slots:
         QuorvanticInstallerApp installer(resources.path());
         RecordingExecutor scripts;
         AppSettings &s = installer.settings();
-        s.setScriptExecutor(scripts.executor());
+        installer.installer().setScriptExecutor(scripts.executor());
         installer.launch();
         if (how == "Disagree") {
             s.setCurrentPage(Page::license);

@@ -1,5 +1,5 @@
 // The installer's command line, run as the real executable.
-#include "core/AppSettings.h"
+#include "engine/Installer.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -87,10 +87,11 @@ private slots:
         QCOMPARE(run.status, 0);
 
         AppSettings settings;
-        settings.setResourcesFolder(QStringLiteral(QUORVANTIC_RESOURCES_DIR));
-        settings.setProducts(settings.productsToInstall());
+        Installer installer(settings);
+        installer.setResourcesFolder(QStringLiteral(QUORVANTIC_RESOURCES_DIR));
+        settings.setProducts(installer.productsToInstall());
         QCOMPARE(settings.products().size(), 3);
-        const QString composed = settings.composeInstallScript();
+        const QString composed = installer.composeInstallScript();
         QCOMPARE(QString::fromUtf8(run.out), composed + '\n');
         QVERIFY(composed.contains("Velamorph 4 Lightroom"));
     }

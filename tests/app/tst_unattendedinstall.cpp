@@ -1,6 +1,6 @@
 // How an unattended install reads the outcome of its run.
 #include "app/UnattendedInstall.h"
-#include "core/AppSettings.h"
+#include "engine/Installer.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -49,10 +49,11 @@ private slots:
         QVERIFY(QDir().mkpath(resources.path() + "/Products/Calmfield 6/Calmfield 6 Plugin"));
         QVERIFY(QDir().mkpath(resources.path() + "/Products/Velamorph 4"));
         AppSettings settings;
-        settings.setResourcesFolder(resources.path());
-        settings.setProducts(settings.productsToInstall());
+        Installer installer(settings);
+        installer.setResourcesFolder(resources.path());
+        settings.setProducts(installer.productsToInstall());
         QStringList scripts;
-        settings.setScriptExecutor([&](const QString &script) {
+        installer.setScriptExecutor([&](const QString &script) {
             scripts.append(script);
             ScriptOutcome run;
             run.created = created;
@@ -63,7 +64,7 @@ private slots:
             return run;
         });
 
-        const UnattendedInstall::Result result = UnattendedInstall::run(settings);
+        const UnattendedInstall::Result result = UnattendedInstall::run(installer);
         QCOMPARE(result.outcome, outcome);
         QCOMPARE(result.message, message);
         QCOMPARE(scripts.size(), 1);
@@ -75,6 +76,27 @@ private slots:
             QCOMPARE(result.products, (QStringList{"Calmfield 6", "Velamorph 4"}));
         else
             QVERIFY(result.products.isEmpty());
+    }
+
+    // The products it reports come in the order the window lists them: by
+    // scalar value, which puts a character beyond the basic plane after
+    // U+FB01, where the folder map's UTF-16 order puts it before.
+    void reportsProductsInTheWindowsOrder()
+    {
+        QTemporaryDir resources;
+        const QStringList folders{"\U0001F600 Glow", "\uFB01ne Grain", "alpha"};
+        for (const QString &folder : folders)
+            QVERIFY(QDir().mkpath(resources.path() + "/Products/" + folder + "/Element"));
+        AppSettings settings;
+        Installer installer(settings);
+        installer.setResourcesFolder(resources.path());
+        installer.fillProducts();
+        installer.setScriptExecutor([](const QString &) {
+            return ScriptOutcome{true, QStringLiteral("Ok"), std::nullopt};
+        });
+        const UnattendedInstall::Result result = UnattendedInstall::run(installer);
+        QCOMPARE(result.outcome, UnattendedInstall::Outcome::completed);
+        QCOMPARE(result.products, (QStringList{"alpha", "\uFB01ne Grain", "\U0001F600 Glow"}));
     }
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/ScriptOutcome.h"
 #include "engine/FinderProbe.h"
+#include "engine/ScriptOutcome.h"
 
 #include <QMutex>
 #include <QMutexLocker>

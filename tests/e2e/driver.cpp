@@ -7,7 +7,7 @@
 // With --agent, PROGRAM is started with this process's id and must print one
 // line once it answers authentication requests for it; it ends with the driver.
 // Standard output carries exactly what the installer prints.
-#include "core/AppSettings.h"
+#include "engine/Installer.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -62,12 +62,13 @@ int main(int argc, char **argv)
     }
 
     AppSettings settings;
+    Installer installer(settings);
     if (parser.isSet("resources"))
-        settings.setResourcesFolder(parser.value("resources"));
-    settings.setProducts(settings.productsToInstall());
+        installer.setResourcesFolder(parser.value("resources"));
+    settings.setProducts(installer.productsToInstall());
     settings.setCurrentPage(Page::install);
 
-    settings.installSelectedProducts();
+    installer.installSelectedProducts();
     // The job posts its outcome right after releasing the wait; once the pool
     // is idle the handler is queued and one pass of the loop applies it.
     QThreadPool::globalInstance()->waitForDone();

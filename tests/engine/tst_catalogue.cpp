@@ -1,4 +1,4 @@
-#include "core/AppSettings.h"
+#include "engine/Installer.h"
 #include "engine/Product.h"
 
 #include "../common/CapturedStdout.h"
@@ -74,9 +74,10 @@ private slots:
         }
 
         AppSettings s;
-        s.setResourcesFolder(resources.path());
+        Installer installer(s);
+        installer.setResourcesFolder(resources.path());
         CapturedStdout out;
-        const ProductMap map = s.productsToInstall();
+        const ProductMap map = installer.productsToInstall();
         QCOMPARE(out.text(), QByteArray());
 
         QStringList expectedKeys;
@@ -100,9 +101,10 @@ private slots:
         if (products == "file")
             makeFile(resources.path() + "/Products");
         AppSettings s;
-        s.setResourcesFolder(resources.path());
+        Installer installer(s);
+        installer.setResourcesFolder(resources.path());
         CapturedStdout out;
-        QVERIFY(s.productsToInstall().isEmpty());
+        QVERIFY(installer.productsToInstall().isEmpty());
         const QList<QByteArray> lines = out.text().split('\n');
         QCOMPARE(lines.size(), 2); // one line, then nothing after its line feed
         QVERIFY2(lines[0].startsWith("Fail__ ") && lines[0].size() > 7, lines[0].constData());
@@ -115,10 +117,11 @@ private slots:
         QTemporaryDir resources;
         makeFolder(resources.path() + "/Products/One");
         AppSettings s;
-        s.setResourcesFolder(resources.path());
+        Installer installer(s);
+        installer.setResourcesFolder(resources.path());
         int changes = 0;
         connect(&s, &AppSettings::objectWillChange, this, [&] { ++changes; });
-        QCOMPARE(s.productsToInstall().size(), 1);
+        QCOMPARE(installer.productsToInstall().size(), 1);
         QCOMPARE(changes, 0);
         QVERIFY(s.products().isEmpty());
     }

@@ -2,8 +2,8 @@
 #include "../common/CapturedStdout.h"
 #include "../common/DemoResources.h"
 #include "../common/RecordingExecutor.h"
-#include "core/AppSettings.h"
 #include "engine/FinderProbe.h"
+#include "engine/Installer.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -49,8 +49,9 @@ private slots:
 
         RecordingExecutor scripts;
         AppSettings s;
-        s.setScriptExecutor(scripts.executor());
-        s.checkAccess();
+        Installer installer(s);
+        installer.setScriptExecutor(scripts.executor());
+        installer.checkAccess();
         QCOMPARE(scripts.sources(), QStringList{expected});
         QCOMPARE(finderProbeScript().toUtf8(), expected.toUtf8());
     }
@@ -108,8 +109,9 @@ private slots:
         DemoResources resources({"Calmfield 6"});
         QVERIFY(resources.ok());
         AppSettings s;
-        s.setResourcesFolder(resources.path());
-        s.setProducts(s.productsToInstall());
+        Installer installer(s);
+        installer.setResourcesFolder(resources.path());
+        s.setProducts(installer.productsToInstall());
         s.setAgreeWithTerms(true);
         s.setCurrentPage(Page::install);
         s.setAccessType(FinderAccess::denied);
@@ -123,10 +125,10 @@ private slots:
         if (!error.isEmpty())
             outcome.errorInfo = error;
         scripts.answerProbe(outcome);
-        s.setScriptExecutor(scripts.executor());
+        installer.setScriptExecutor(scripts.executor());
 
         CapturedStdout out;
-        s.checkAccess();
+        installer.checkAccess();
         // The answer is applied afterwards, by the main thread's event loop.
         QCOMPARE(s.accessType(), FinderAccess::denied);
         QCOMPARE(s.showFinderAlert(), alertBefore);
@@ -149,20 +151,21 @@ private slots:
     {
         DemoResources resources({"Calmfield 6"});
         AppSettings s;
-        s.setResourcesFolder(resources.path());
-        s.setProducts(s.productsToInstall());
+        Installer installer(s);
+        installer.setResourcesFolder(resources.path());
+        s.setProducts(installer.productsToInstall());
         s.setCurrentPage(Page::install);
         s.setShowFinderAlert(true);
         RecordingExecutor scripts;
         scripts.answerProbe(RecordingExecutor::answer("1"));
-        s.setScriptExecutor(scripts.executor());
+        installer.setScriptExecutor(scripts.executor());
         bool alertDuringInstall = false;
         int waits = 0;
-        connect(&s, &AppSettings::scriptWaitStarted, this, [&] {
+        connect(&installer, &Installer::scriptWaitStarted, this, [&] {
             if (++waits == 2)
                 alertDuringInstall = s.showFinderAlert();
         });
-        s.checkAccess();
+        installer.checkAccess();
         settle();
         QCOMPARE(waits, 2);
         QVERIFY(alertDuringInstall);

@@ -1,5 +1,5 @@
-#include "core/AppSettings.h"
 #include "engine/InstallScriptComposer.h"
+#include "engine/Installer.h"
 
 #include "../common/CapturedStdout.h"
 
@@ -79,10 +79,11 @@ private slots:
             map.insert(root + '/' + (selected ? product : product.mid(1)), selected);
         }
         AppSettings s;
+        Installer installer(s);
         s.setProducts(map);
 
         CapturedStdout out;
-        const QStringList elements = s.elementsToCopy();
+        const QStringList elements = installer.elementsToCopy();
         const QList<QByteArray> lines = out.text().split('\n');
 
         QStringList expectedPaths;
@@ -107,15 +108,16 @@ private slots:
         QVERIFY(makeEntry(root, "d:Calmfield 6/Calmfield 6 Plugin"));
         QVERIFY(makeEntry(root, "d:Velamorph 4/Velamorph 4 Lightroom"));
         AppSettings s;
+        Installer installer(s);
         s.setProducts({{root + "/Calmfield 6", true}, {root + "/Velamorph 4", true}});
         auto given = std::make_shared<QStringList>();
-        s.setScriptExecutor([given](const QString &script) {
+        installer.setScriptExecutor([given](const QString &script) {
             given->append(script);
             return ScriptOutcome{true, QStringLiteral("Ok"), std::nullopt};
         });
 
         CapturedStdout out;
-        s.installSelectedProducts();
+        installer.installSelectedProducts();
         QTRY_COMPARE(s.currentPage(), Page::summary);
         const QByteArray printed = out.text();
 

@@ -1,5 +1,4 @@
-#include "core/AppSettings.h"
-#include "engine/ScriptJob.h"
+#include "engine/Installer.h"
 
 #include "../common/CapturedStdout.h"
 
@@ -103,6 +102,7 @@ private slots:
         QFETCH(QByteArray, output);
 
         AppSettings settings;
+        Installer installer(settings);
         settings.setCurrentPage(Page::install);
         int changes = 0;
         connect(&settings, &AppSettings::objectWillChange, this, [&changes] { ++changes; });
@@ -112,7 +112,7 @@ private slots:
             std::atomic<bool> onWorker = false;
             const QString script = QStringLiteral("return \"run\"");
             QString seen;
-            settings.setScriptExecutor([&, outcome](const QString &source) {
+            installer.setScriptExecutor([&, outcome](const QString &source) {
                 onWorker = QThread::currentThread() != QCoreApplication::instance()->thread();
                 seen = source;
                 return outcome;
@@ -120,7 +120,7 @@ private slots:
             const int before = changes;
             const Page pageBefore = settings.currentPage();
             const QString logBefore = settings.logDetailsStr();
-            settings.performScript(script);
+            installer.performScript(script);
             // Returned after the script ran, before anything changed.
             QCOMPARE(seen, script);
             QVERIFY(onWorker);
@@ -163,9 +163,10 @@ private slots:
         QFETCH(QString, log);
         QFETCH(QByteArray, output);
         AppSettings settings;
+        Installer installer(settings);
         settings.setCurrentPage(Page::install);
         CapturedStdout captured;
-        settings.performScript(script);
+        installer.performScript(script);
         runPostedHandlers();
         QCOMPARE(captured.text(), output);
         QCOMPARE(settings.currentPage(), page);

@@ -2,7 +2,7 @@
 
 #include "../common/DemoResources.h"
 #include "../common/RecordingExecutor.h"
-#include "core/AppSettings.h"
+#include "engine/Installer.h"
 #include "ui/AlertView.h"
 #include "ui/ContentView.h"
 #include "ui/OverlayPanel.h"
@@ -23,10 +23,10 @@ struct WizardHarness
                                                           QStringLiteral("alpha")})
         : resources(products)
     {
-        settings.setResourcesFolder(resources.path());
-        settings.setProducts(settings.productsToInstall());
-        settings.setScriptExecutor(scripts.executor());
-        view = std::make_unique<ContentView>(settings);
+        installer.setResourcesFolder(resources.path());
+        settings.setProducts(installer.productsToInstall());
+        installer.setScriptExecutor(scripts.executor());
+        view = std::make_unique<ContentView>(installer);
         view->alertView()->setSettingsOpener([this] { ++settingsOpened; });
         view->resize(648, 405);
         view->show();
@@ -67,6 +67,7 @@ struct WizardHarness
     DemoResources resources;
     RecordingExecutor scripts;
     AppSettings settings;
+    Installer installer{settings};
     std::unique_ptr<ContentView> view;
     int settingsOpened = 0;
 };

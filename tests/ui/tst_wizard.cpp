@@ -1,5 +1,6 @@
 // Walks the wizard by clicking its real buttons, from the first page to the end.
 #include "WizardHarness.h"
+#include "engine/Installer.h"
 
 #include "ui/FinderAccessAlert.h"
 #include "ui/LicensePage.h"
@@ -224,7 +225,7 @@ private slots:
         // confirmation and shows the busy cursor.
         Overlay overlayDuringWait = Overlay::agreementAlert;
         bool busyDuringWait = false;
-        connect(&w.settings, &AppSettings::scriptWaitStarted, this, [&] {
+        connect(&w.installer, &Installer::scriptWaitStarted, this, [&] {
             overlayDuringWait = w.alerts()->overlay();
             busyDuringWait = QApplication::overrideCursor() &&
                              QApplication::overrideCursor()->shape() == Qt::WaitCursor;
@@ -406,8 +407,9 @@ private slots:
         rtf.write("{\\rtf1\\ansi {\\b Terms} of use.}");
         rtf.close();
         AppSettings settings;
-        settings.setResourcesFolder(resources.path());
-        ContentView view(settings);
+        Installer installer(settings);
+        installer.setResourcesFolder(resources.path());
+        ContentView view(installer);
         QVERIFY(QFile::remove(rtf.fileName()));
         settings.setCurrentPage(Page::license);
         view.redrawIfDue();

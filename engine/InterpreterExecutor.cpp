@@ -1,7 +1,4 @@
-// The executor the installer uses unless one is put in: the project's
-// interpreter with this machine's automation policy and privileged session.
 #include "engine/InterpreterExecutor.h"
-#include "engine/ScriptJob.h"
 
 #include "script/Interpreter.h"
 

@@ -1,4 +1,4 @@
-#include "ui/ProductNames.h"
+#include "engine/ProductNames.h"
 
 #include <algorithm>
 

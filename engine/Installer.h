@@ -1,0 +1,72 @@
+#pragma once
+
+#include "core/AppSettings.h"
+#include "engine/ScriptOutcome.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// The installer's operations on its state object: finding the products in
+// the bundle, composing the install script, running it (and the file-manager
+// probe) and applying their answers. AppSettings holds the published state and
+// the page flow; everything that reads the disk or runs a script is here.
+// Lives on the main thread, like the state it writes; the state must outlive it.
+class Installer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Installer(AppSettings &settings, QObject *parent = nullptr);
+
+    AppSettings &settings() const { return m_settings; }
+
+    // The resources folder that holds "Products" and the licence. Defaults to
+    // the bundle's, found from the executable's location.
+    QString resourcesFolder() const;
+    void setResourcesFolder(const QString &folder) { m_resourcesFolder = folder; }
+
+    // Where scripts run: the one put in, or else the project's interpreter
+    // with a privileged session. Never empty.
+    ScriptExecutor scriptExecutor() const;
+    void setScriptExecutor(ScriptExecutor executor) { m_scriptExecutor = std::move(executor); }
+
+    // Catalogue: the products found in the resources folder, all selected.
+    // A folder that cannot be listed prints "Fail__ " and gives an empty map.
+    ProductMap productsToInstall() const;
+    // What the application does once at start: the products emptied, then
+    // filled from the catalogue (two writes, as a window would see them).
+    void fillProducts();
+
+    // The direct sub-folders of every selected product, in product order.
+    QStringList elementsToCopy() const;
+    // The install script for the selected products, composed but not run.
+    QString composeInstallScript() const;
+    // Composes, prints "SCRIPT -- " with it, and runs it.
+    void installSelectedProducts();
+    // Runs `script` and returns once it has run; its answer is applied by a
+    // handler posted to this thread: "User canceled." changes nothing, "Ok"
+    // moves to the summary, anything else is a failure shown there.
+    void performScript(const QString &script);
+
+    // Asks whether the file manager may be automated; installs when it may,
+    // raises the access alert when it may not.
+    void checkAccess();
+
+signals:
+    // Emitted on the main thread right before and right after it blocks on a
+    // script run, so a window can paint itself once and show a busy cursor.
+    void scriptWaitStarted();
+    void scriptWaitFinished();
+
+private:
+    // The one way a script runs: a job on the global pool runs it while this
+    // thread waits; the job releases the wait on every path before it posts
+    // `handler` with the outcome here, so the wait cannot deadlock.
+    void runAndWait(const QString &script, std::function<void(const ScriptOutcome &)> handler);
+
+    AppSettings &m_settings;
+    ScriptExecutor m_scriptExecutor;
+    QString m_resourcesFolder;
+};
