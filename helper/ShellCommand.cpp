@@ -46,6 +46,68 @@ void drain(int outRead, int errRead, std::string &out, std::string &err)
     }
 }
 
+// Starts `/bin/sh -c command` with the given standard descriptors; returns
+// posix_spawn's error number, 0 when it started.
+//
+// posix_spawn, not fork: the child shares this process's memory until it
+// execs, so neither copies page tables nor takes copy-on-write faults
+// afterwards, which costs as much as the shell itself in a large process.
+// The child gets default dispositions for the signals a caller may
+// ignore or block (the helper ignores SIGPIPE) and an empty mask.
+int spawnShell(const ShellLaunch &launch, int in, int out, int err, pid_t &pid)
+{
+    const char *argv[] = {"sh", "-c", launch.command.c_str(), nullptr};
+    std::vector<char *> envp;
+    if (launch.replaceEnvironment) {
+        for (const std::string &entry : launch.environment)
+            envp.push_back(const_cast<char *>(entry.c_str()));
+        envp.push_back(nullptr);
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawnattr_init(&attributes);
+    ::posix_spawn_file_actions_adddup2(&actions, in, STDIN_FILENO);
+    ::posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+    ::posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
+    if (!launch.workingDirectory.empty())
+        ::posix_spawn_file_actions_addchdir_np(&actions, launch.workingDirectory.c_str());
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (int signal : {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGCHLD, SIGHUP})
+        sigaddset(&defaults, signal);
+    sigset_t none;
+    sigemptyset(&none);
+    ::posix_spawnattr_setsigdefault(&attributes, &defaults);
+    ::posix_spawnattr_setsigmask(&attributes, &none);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    const int error =
+        ::posix_spawn(&pid, "/bin/sh", &actions, &attributes, const_cast<char *const *>(argv),
+                      launch.replaceEnvironment ? envp.data() : environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    ::posix_spawnattr_destroy(&attributes);
+    return error;
+}
+
+// The shell's exit status, or 128 plus the signal that ended it.
+bool waitForShell(pid_t pid, ShellRun &run)
+{
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            run.problem = std::string("lost the shell: ") + std::strerror(errno);
+            return false;
+        }
+    }
+    if (WIFEXITED(status))
+        run.result.status = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        run.result.status = 128 + WTERMSIG(status);
+    return true;
+}
+
 } // namespace
 
 ShellRun runShellCommand(const ShellLaunch &launch)
@@ -54,14 +116,6 @@ ShellRun runShellCommand(const ShellLaunch &launch)
     if (launch.command.find('\0') != std::string::npos) {
         run.problem = "the command holds a NUL character";
         return run;
-    }
-
-    const char *argv[] = {"sh", "-c", launch.command.c_str(), nullptr};
-    std::vector<char *> envp;
-    if (launch.replaceEnvironment) {
-        for (const std::string &entry : launch.environment)
-            envp.push_back(const_cast<char *>(entry.c_str()));
-        envp.push_back(nullptr);
     }
 
     int nullIn = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
@@ -75,36 +129,8 @@ ShellRun runShellCommand(const ShellLaunch &launch)
         return run;
     }
 
-    // posix_spawn, not fork: the child shares this process's memory until it
-    // execs, so neither copies page tables nor takes copy-on-write faults
-    // afterwards, which costs as much as the shell itself in a large process.
-    // The child gets default dispositions for the signals a caller may
-    // ignore or block (the helper ignores SIGPIPE) and an empty mask.
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawnattr_init(&attributes);
-    ::posix_spawn_file_actions_adddup2(&actions, nullIn, STDIN_FILENO);
-    ::posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
-    ::posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
-    if (!launch.workingDirectory.empty())
-        ::posix_spawn_file_actions_addchdir_np(&actions, launch.workingDirectory.c_str());
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    for (int signal : {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGCHLD, SIGHUP})
-        sigaddset(&defaults, signal);
-    sigset_t none;
-    sigemptyset(&none);
-    ::posix_spawnattr_setsigdefault(&attributes, &defaults);
-    ::posix_spawnattr_setsigmask(&attributes, &none);
-    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
     pid_t pid = -1;
-    const int spawnError =
-        ::posix_spawn(&pid, "/bin/sh", &actions, &attributes, const_cast<char *const *>(argv),
-                      launch.replaceEnvironment ? envp.data() : environ);
-    ::posix_spawn_file_actions_destroy(&actions);
-    ::posix_spawnattr_destroy(&attributes);
+    const int spawnError = spawnShell(launch, nullIn, outPipe[1], errPipe[1], pid);
     closeIfOpen(nullIn);
     closeIfOpen(outPipe[1]);
     closeIfOpen(errPipe[1]);
@@ -121,18 +147,6 @@ ShellRun runShellCommand(const ShellLaunch &launch)
     drain(outPipe[0], errPipe[0], run.result.standardOutput, run.result.standardError);
     closeIfOpen(outPipe[0]);
     closeIfOpen(errPipe[0]);
-
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) {
-            run.problem = std::string("lost the shell: ") + std::strerror(errno);
-            return run;
-        }
-    }
-    run.started = true;
-    if (WIFEXITED(status))
-        run.result.status = WEXITSTATUS(status);
-    else if (WIFSIGNALED(status))
-        run.result.status = 128 + WTERMSIG(status);
+    run.started = waitForShell(pid, run);
     return run;
 }

@@ -32,29 +32,10 @@ QString longLog()
 
 } // namespace
 
-int main(int argc, char *argv[])
+// Every page and overlay, each arranged from the state the one before left.
+std::vector<Shot> wizardShots()
 {
-    QApplication application(argc, argv);
-    if (argc < 2) {
-        QTextStream(stderr) << "usage: quorvantic-screenshots FOLDER\n";
-        return 2;
-    }
-    const QString folder = QString::fromLocal8Bit(argv[1]);
-    if (!QDir().mkpath(folder)) {
-        QTextStream(stderr) << "cannot make " << folder << "\n";
-        return 1;
-    }
-
-    QuorvanticInstallerApp installer(QStringLiteral(QUORVANTIC_RESOURCES_DIR));
-    AppSettings &s = installer.settings();
-    // Nothing here may run a real script: every run answers as a refused probe would.
-    installer.installer().setScriptExecutor([](const QString &) {
-        return ScriptOutcome{true, QStringLiteral("0"), std::nullopt};
-    });
-    installer.launch();
-    MainWindow *window = installer.window();
-
-    const std::vector<Shot> shots{
+    return {
         {"01-introduction",
          [](AppSettings &) {
          }},
@@ -99,6 +80,31 @@ int main(int argc, char *argv[])
              s.setShowLogDetailsWindow(true);
          }},
     };
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    if (argc < 2) {
+        QTextStream(stderr) << "usage: quorvantic-screenshots FOLDER\n";
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    if (!QDir().mkpath(folder)) {
+        QTextStream(stderr) << "cannot make " << folder << "\n";
+        return 1;
+    }
+
+    QuorvanticInstallerApp installer(QStringLiteral(QUORVANTIC_RESOURCES_DIR));
+    AppSettings &s = installer.settings();
+    // Nothing here may run a real script: every run answers as a refused probe would.
+    installer.installer().setScriptExecutor([](const QString &) {
+        return ScriptOutcome{true, QStringLiteral("0"), std::nullopt};
+    });
+    installer.launch();
+    MainWindow *window = installer.window();
+
+    const std::vector<Shot> shots = wizardShots();
 
     for (const Shot &shot : shots) {
         shot.arrange(s);
