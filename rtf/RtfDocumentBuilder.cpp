@@ -1,17 +1,11 @@
 #include "rtf/RtfDocumentBuilder.h"
 
+#include "rtf/RtfUnits.h"
+
 #include <QTextDocument>
 #include <QTextTable>
 
-namespace {
-
-// Twips to the layout's pixels (1/96 inch).
-qreal twipsToPixels(int twips)
-{
-    return twips / 15.0;
-}
-
-} // namespace
+using RtfUnits::twipsToPixels;
 
 RtfDocumentBuilder::RtfDocumentBuilder(QTextDocument *document) : m_cursor(document) {}
 
@@ -82,7 +76,7 @@ void RtfDocumentBuilder::enterCell(const QList<int> &cellBoundaries)
     QList<QTextLength> widths;
     int left = 0;
     for (int i = 0; i < columns && i < cellBoundaries.size(); ++i) {
-        const int width = std::clamp(cellBoundaries[i] - left, 15, 31680);
+        const int width = std::clamp(cellBoundaries[i] - left, 15, RtfUnits::maxTwips);
         widths.append(QTextLength(QTextLength::FixedLength, twipsToPixels(width)));
         left = cellBoundaries[i];
     }
