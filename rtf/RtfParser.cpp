@@ -436,7 +436,7 @@ void RtfParser::emitText(const QString &input)
     if (m_state.destination != RtfDestination::body || m_state.chars.hidden)
         return;
     if (const RtfFontEntry *font = m_tables.fontFor(m_state.chars);
-        font && font->symbols != RtfCodePages::SymbolFont::Other)
+        font && font->symbols != RtfCodePages::SymbolFont::other)
         text = RtfCodePages::mapSymbols(font->symbols, text);
     syncTable();
     m_builder.appendText(text, charFormat());

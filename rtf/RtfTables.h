@@ -15,7 +15,7 @@ struct RtfFontEntry
     QString name;
     QFont::StyleHint hint = QFont::AnyStyle;
     int codePage = 0; // 0: the document's
-    RtfCodePages::SymbolFont symbols = RtfCodePages::SymbolFont::Other;
+    RtfCodePages::SymbolFont symbols = RtfCodePages::SymbolFont::other;
 };
 
 struct RtfStyleWord
