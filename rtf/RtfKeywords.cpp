@@ -41,7 +41,6 @@ constexpr Entry entries[] = {
 
     // Destinations whose text is not part of what the reader shows.
     {"info", K::skippedDestination},
-    {"pict", K::skippedDestination},
     {"themedata", K::skippedDestination},
     {"colorschememapping", K::skippedDestination},
     {"datastore", K::skippedDestination},
@@ -68,7 +67,6 @@ constexpr Entry entries[] = {
     {"pntxta", K::skippedDestination},
     {"pntxtb", K::skippedDestination},
     {"pnseclvl", K::skippedDestination},
-    {"nonshppict", K::skippedDestination},
     {"objdata", K::skippedDestination},
     {"xe", K::skippedDestination},
     {"tc", K::skippedDestination},
@@ -103,7 +101,7 @@ constexpr Entry entries[] = {
     {"bkmkstart", K::skippedDestination},
     {"bkmkend", K::skippedDestination},
     {"shpinst", K::skippedDestination},
-    {"shppict", K::skippedDestination},
+    {"nonesttables", K::skippedDestination},
 
     {"f", K::font},
     {"fnil", K::fontFamilyNil},
@@ -190,9 +188,68 @@ constexpr Entry entries[] = {
     {"trowd", K::rowDefaults},
     {"cellx", K::cellBoundary},
     {"cell", K::cell},
-    {"nestcell", K::cell},
+    {"nestcell", K::nestedCell},
     {"row", K::row},
-    {"nestrow", K::row},
+    {"nestrow", K::nestedRow},
+    {"trqc", K::rowAlignCenter},
+    {"trqr", K::rowAlignRight},
+    {"clmgf", K::cellMergeFirst},
+    {"clmrg", K::cellMerged},
+    {"clvmgf", K::cellVerticalMergeFirst},
+    {"clvmrg", K::cellVerticalMerged},
+    {"clvertalt", K::cellAlignTop},
+    {"clvertalc", K::cellAlignCenter},
+    {"clvertalb", K::cellAlignBottom},
+    {"clcbpat", K::cellShading},
+    {"clbrdrt", K::cellBorderTop},
+    {"clbrdrl", K::cellBorderLeft},
+    {"clbrdrb", K::cellBorderBottom},
+    {"clbrdrr", K::cellBorderRight},
+    {"brdrt", K::otherBorder},
+    {"brdrl", K::otherBorder},
+    {"brdrb", K::otherBorder},
+    {"brdrr", K::otherBorder},
+    {"box", K::otherBorder},
+    {"brdrbtw", K::otherBorder},
+    {"brdrbar", K::otherBorder},
+    {"trbrdrt", K::otherBorder},
+    {"trbrdrl", K::otherBorder},
+    {"trbrdrb", K::otherBorder},
+    {"trbrdrr", K::otherBorder},
+    {"trbrdrh", K::otherBorder},
+    {"trbrdrv", K::otherBorder},
+    {"chbrdr", K::otherBorder},
+    {"brdrnone", K::borderNone},
+    {"brdrnil", K::borderNone},
+    {"brdrs", K::borderSingle},
+    {"brdrth", K::borderSingle},
+    {"brdrsh", K::borderSingle},
+    {"brdrhair", K::borderSingle},
+    {"brdrdb", K::borderDouble},
+    {"brdrtriple", K::borderDouble},
+    {"brdrdot", K::borderDotted},
+    {"brdrdash", K::borderDashed},
+    {"brdrdashsm", K::borderDashed},
+    {"brdrw", K::borderWidth},
+    {"brdrcf", K::borderColor},
+
+    {"pict", K::picture},
+    {"shppict", K::shapePicture},
+    {"nonshppict", K::nonShapePicture},
+    {"pngblip", K::pictureFormatPng},
+    {"jpegblip", K::pictureFormatJpeg},
+    {"wmetafile", K::pictureFormatOther},
+    {"emfblip", K::pictureFormatOther},
+    {"macpict", K::pictureFormatOther},
+    {"pmmetafile", K::pictureFormatOther},
+    {"dibitmap", K::pictureFormatOther},
+    {"wbitmap", K::pictureFormatOther},
+    {"picw", K::pictureWidth},
+    {"pich", K::pictureHeight},
+    {"picwgoal", K::pictureGoalWidth},
+    {"pichgoal", K::pictureGoalHeight},
+    {"picscalex", K::pictureScaleX},
+    {"picscaley", K::pictureScaleY},
 
     {"emdash", K::emDash},
     {"endash", K::enDash},
@@ -260,4 +317,20 @@ char16_t rtfSpecialCharacter(RtfKeyword keyword)
             return special.character;
     }
     return 0;
+}
+
+char16_t rtfSymbolCharacter(char symbol)
+{
+    switch (symbol) {
+    case '~':
+        return 0x00A0; // no-break space
+    case '-':
+        return 0x00AD; // soft hyphen
+    case '_':
+        return 0x2011; // no-break hyphen
+    case '\t':
+        return u'\t';
+    default:
+        return 0;
+    }
 }

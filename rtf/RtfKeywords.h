@@ -101,6 +101,43 @@ enum class RtfKeyword
     cellBoundary,
     cell,
     row,
+    nestedCell,
+    nestedRow,
+    rowAlignCenter,
+    rowAlignRight,
+    cellMergeFirst,
+    cellMerged,
+    cellVerticalMergeFirst,
+    cellVerticalMerged,
+    cellAlignTop,
+    cellAlignCenter,
+    cellAlignBottom,
+    cellShading,
+    cellBorderTop, // the four in the order of RtfCellDefinition::borders
+    cellBorderLeft,
+    cellBorderBottom,
+    cellBorderRight,
+    otherBorder, // a paragraph's or row's border: what follows is not a cell's
+    borderNone,
+    borderSingle,
+    borderDouble,
+    borderDotted,
+    borderDashed,
+    borderWidth,
+    borderColor,
+    // pictures
+    picture,
+    shapePicture,
+    nonShapePicture,
+    pictureFormatPng,
+    pictureFormatJpeg,
+    pictureFormatOther, // metafiles and bitmaps this reader does not show
+    pictureWidth,
+    pictureHeight,
+    pictureGoalWidth,
+    pictureGoalHeight,
+    pictureScaleX,
+    pictureScaleY,
     // special characters
     emDash,
     enDash,
@@ -123,3 +160,6 @@ RtfKeyword rtfKeyword(QByteArrayView word);
 // The character a special-character word stands for (\emdash, \bullet, ...);
 // 0 for any other word.
 char16_t rtfSpecialCharacter(RtfKeyword keyword);
+
+// The character a control symbol stands for (\~, \-, \_, \<tab>); 0 for others.
+char16_t rtfSymbolCharacter(char symbol);

@@ -16,7 +16,7 @@ constexpr int maxInstructionLength = 4096;
 } // namespace
 
 RtfParser::RtfParser(QTextDocument *document)
-    : m_document(document), m_builder(document), m_tables(m_codePages)
+    : m_document(document), m_builder(document), m_tables(m_codePages), m_row(m_tables)
 {}
 
 void RtfParser::parse(QByteArrayView input)
@@ -53,7 +53,8 @@ void RtfParser::parse(QByteArrayView input)
             hexByte(token.byte);
             break;
         case RtfToken::binary:
-            m_fallback.skipToken();
+            if (!m_fallback.skipToken() && m_state.destination == RtfDestination::picture)
+                m_picture.binary(token.data);
             break;
         case RtfToken::end:
             break;
@@ -84,7 +85,7 @@ void RtfParser::finish()
         emitText(QString());
     if (m_state.destination == RtfDestination::body)
         syncTable();
-    m_builder.finish(blockFormat(), charFormat());
+    m_builder.finish(blockFormat(), charFormat(), m_row.format());
 }
 
 void RtfParser::groupStart()
@@ -103,10 +104,13 @@ void RtfParser::groupEnd()
     if (m_stack.isEmpty())
         return;
     m_tables.endGroup(m_state.destination);
+    const bool picture = m_state.destination == RtfDestination::picture;
     const int field = m_state.field;
     m_state = m_stack.takeLast();
     if (field != m_state.field && field >= 0 && field == m_fieldInstructions.size() - 1)
         m_fieldInstructions.removeLast();
+    if (picture && m_state.destination != RtfDestination::picture)
+        insertPicture();
 }
 
 void RtfParser::controlSymbol(char symbol)
@@ -117,31 +121,12 @@ void RtfParser::controlSymbol(char symbol)
     }
     if (m_fallback.skipToken())
         return;
-    switch (symbol) {
-    case '\\':
-    case '{':
-    case '}':
+    if (symbol == '\\' || symbol == '{' || symbol == '}')
         text(QByteArrayView(&symbol, 1));
-        return;
-    case '~':
-        emitChar(0x00A0);
-        return;
-    case '-':
-        emitChar(0x00AD);
-        return;
-    case '_':
-        emitChar(0x2011);
-        return;
-    case '\n':
-        if (m_state.destination == RtfDestination::body)
-            endParagraph();
-        return;
-    case '\t':
-        emitChar(u'\t');
-        return;
-    default:
-        return;
-    }
+    else if (symbol == '\n' && m_state.destination == RtfDestination::body)
+        endParagraph();
+    else if (const char16_t c = rtfSymbolCharacter(symbol))
+        emitChar(c);
 }
 
 void RtfParser::controlWord(const RtfToken &token)
@@ -153,7 +138,7 @@ void RtfParser::controlWord(const RtfToken &token)
 
     // "{\*\word": a destination that a reader may leave out unless it knows it.
     if (ignorable && keyword != RtfKeyword::fieldInstruction &&
-        keyword != RtfKeyword::unicodeText &&
+        keyword != RtfKeyword::unicodeText && keyword != RtfKeyword::shapePicture &&
         !(keyword == RtfKeyword::charStyle && m_state.destination == RtfDestination::styleSheet)) {
         startSkipping();
         return;
@@ -170,7 +155,10 @@ void RtfParser::controlWord(const RtfToken &token)
     case RtfDestination::fontTable:
     case RtfDestination::colorTable:
     case RtfDestination::styleSheet:
-        tablesWord(keyword, token.parameter, token.hasParameter);
+        m_tables.destinationWord(m_state.destination, keyword, token.parameter, token.hasParameter);
+        return;
+    case RtfDestination::picture:
+        m_picture.word(keyword, token.parameter);
         return;
     case RtfDestination::field:
     case RtfDestination::fieldInstruction:
@@ -237,8 +225,45 @@ bool RtfParser::destinationWord(RtfKeyword keyword, int parameter)
         s.unicodeSkip = std::clamp(parameter, 0, 16);
         return true;
     default:
+        return pictureWord(keyword);
+    }
+}
+
+// Pictures are read in the body only. Of a \shppict and the \nonshppict
+// that follows it, which are one picture for two kinds of reader, the first
+// is shown.
+bool RtfParser::pictureWord(RtfKeyword keyword)
+{
+    switch (keyword) {
+    case RtfKeyword::picture:
+        if (m_state.destination != RtfDestination::body) {
+            startSkipping();
+            return true;
+        }
+        m_state.destination = RtfDestination::picture;
+        m_picture = RtfPicture();
+        return true;
+    case RtfKeyword::shapePicture:
+        m_shapePictureSeen = true;
+        return true;
+    case RtfKeyword::nonShapePicture:
+        if (std::exchange(m_shapePictureSeen, false))
+            startSkipping();
+        return true;
+    default:
         return false;
     }
+}
+
+void RtfParser::insertPicture()
+{
+    const QTextImageFormat format = m_picture.imageFormat();
+    m_picture = RtfPicture();
+    if (format.name().isEmpty() || m_state.destination != RtfDestination::body ||
+        m_state.chars.hidden)
+        return;
+    syncTable();
+    m_builder.appendText(QString(QChar::ObjectReplacementCharacter), format);
 }
 
 // A field's result is shown; a HYPERLINK field's result is its link.
@@ -258,26 +283,9 @@ void RtfParser::fieldResult()
     }
 }
 
-void RtfParser::tablesWord(RtfKeyword keyword, int parameter, bool hasParameter)
-{
-    switch (m_state.destination) {
-    case RtfDestination::fontTable:
-        m_tables.fontWord(keyword, parameter);
-        return;
-    case RtfDestination::colorTable:
-        m_tables.colorWord(keyword, parameter);
-        return;
-    case RtfDestination::styleSheet:
-        m_tables.styleWord(keyword, parameter, hasParameter);
-        return;
-    default:
-        return;
-    }
-}
-
 void RtfParser::bodyWord(RtfKeyword keyword, int parameter, bool hasParameter)
 {
-    if (documentWord(keyword, parameter) || tableWord(keyword, parameter))
+    if (documentWord(keyword, parameter) || tableWord(keyword, parameter, hasParameter))
         return;
     if (const char16_t special = rtfSpecialCharacter(keyword)) {
         emitChar(special);
@@ -312,24 +320,28 @@ bool RtfParser::documentWord(RtfKeyword keyword, int parameter)
 }
 
 // Row definitions and the ends of cells and rows. Returns whether the word
-// was one of them.
-bool RtfParser::tableWord(RtfKeyword keyword, int parameter)
+// was one of them. Nested tables are read flat: each nested cell is a
+// paragraph of the cell around it.
+bool RtfParser::tableWord(RtfKeyword keyword, int parameter, bool hasParameter)
 {
+    if (keyword == RtfKeyword::rowDefaults)
+        m_rowOpen = true;
+    if (m_row.word(keyword, parameter, hasParameter))
+        return true;
     switch (keyword) {
-    case RtfKeyword::rowDefaults:
-        m_cellBoundaries.clear();
-        return true;
-    case RtfKeyword::cellBoundary:
-        if (m_cellBoundaries.size() < RtfDocumentBuilder::maxColumns)
-            m_cellBoundaries.append(RtfUnits::clampTwips(parameter));
-        return true;
     case RtfKeyword::cell:
         m_state.para.inTable = true;
         syncTable();
-        m_builder.endCell(blockFormat());
+        m_builder.endCell(blockFormat(), charFormat());
         return true;
     case RtfKeyword::row:
-        m_builder.endRow();
+        m_builder.endRow(m_row.format());
+        m_rowOpen = false;
+        return true;
+    case RtfKeyword::nestedCell:
+        endParagraph();
+        return true;
+    case RtfKeyword::nestedRow:
         return true;
     default:
         return false;
@@ -364,13 +376,12 @@ void RtfParser::text(QByteArrayView bytes)
         m_bytes.append(bytes);
         return;
     case RtfDestination::fontTable:
-        m_tables.fontText(bytes);
-        return;
     case RtfDestination::colorTable:
-        m_tables.colorText(bytes);
-        return;
     case RtfDestination::styleSheet:
-        m_tables.styleText(bytes);
+        m_tables.destinationText(m_state.destination, bytes);
+        return;
+    case RtfDestination::picture:
+        m_picture.hexText(bytes);
         return;
     case RtfDestination::field:
     case RtfDestination::suppressed:
@@ -439,15 +450,16 @@ void RtfParser::emitText(const QString &input)
         font && font->symbols != RtfCodePages::SymbolFont::other)
         text = RtfCodePages::mapSymbols(font->symbols, text);
     syncTable();
+    m_shapePictureSeen = false;
     m_builder.appendText(text, charFormat());
 }
 
 void RtfParser::syncTable()
 {
-    if (m_state.para.inTable)
-        m_builder.enterCell(m_cellBoundaries);
+    if (m_state.para.inTable || m_rowOpen)
+        m_builder.enterTable();
     else if (m_builder.inTable())
-        m_builder.leaveTable();
+        m_builder.leaveTable(m_row.format());
 }
 
 void RtfParser::endParagraph()
@@ -455,6 +467,7 @@ void RtfParser::endParagraph()
     if (m_fallback.holdsHalf())
         emitText(QString());
     syncTable();
+    m_shapePictureSeen = false;
     m_builder.endParagraph(blockFormat(), charFormat());
 }
 

@@ -3,6 +3,8 @@
 #include "rtf/RtfCodePages.h"
 #include "rtf/RtfDocumentBuilder.h"
 #include "rtf/RtfKeywords.h"
+#include "rtf/RtfPicture.h"
+#include "rtf/RtfRowDefinition.h"
 #include "rtf/RtfState.h"
 #include "rtf/RtfTables.h"
 #include "rtf/RtfTokenizer.h"
@@ -44,11 +46,12 @@ private:
     void unicode(int value);
 
     bool destinationWord(RtfKeyword keyword, int parameter);
+    bool pictureWord(RtfKeyword keyword);
     void fieldResult();
-    void tablesWord(RtfKeyword keyword, int parameter, bool hasParameter);
     void bodyWord(RtfKeyword keyword, int parameter, bool hasParameter);
     bool documentWord(RtfKeyword keyword, int parameter);
-    bool tableWord(RtfKeyword keyword, int parameter);
+    bool tableWord(RtfKeyword keyword, int parameter, bool hasParameter);
+    void insertPicture();
     void applyFormatting(RtfKeyword keyword, int parameter, bool hasParameter);
     void applyStyle(int number, int nesting);
 
@@ -74,7 +77,10 @@ private:
 
     QStringList m_fieldInstructions; // of the open fields, outermost first
     QStringList m_links;
-    QList<int> m_cellBoundaries;
+    RtfRowDefinition m_row;
+    bool m_rowOpen = false; // between \trowd and \row: text belongs to the row's cells
+    RtfPicture m_picture;
+    bool m_shapePictureSeen = false; // a \shppict stands for the \nonshppict after it
 
     QByteArray m_bytes; // 8-bit text awaiting decoding in the current code page
 

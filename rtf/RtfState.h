@@ -13,6 +13,7 @@ enum class RtfDestination
     field,            // the \field group itself; text only in its parts
     fieldInstruction, // text is the field's instruction
     suppressed,       // text dropped, but groups inside may bring it back (\upr)
+    picture,          // \pict: picture properties and its data as hex or \bin
 };
 
 enum class RtfUnderline

@@ -145,6 +145,27 @@ void RtfTables::styleText(QByteArrayView bytes)
         finishStyleEntry();
 }
 
+void RtfTables::destinationWord(RtfDestination destination, RtfKeyword keyword, int parameter,
+                                bool hasParameter)
+{
+    if (destination == RtfDestination::fontTable)
+        fontWord(keyword, parameter);
+    else if (destination == RtfDestination::colorTable)
+        colorWord(keyword, parameter);
+    else if (destination == RtfDestination::styleSheet)
+        styleWord(keyword, parameter, hasParameter);
+}
+
+void RtfTables::destinationText(RtfDestination destination, QByteArrayView bytes)
+{
+    if (destination == RtfDestination::fontTable)
+        fontText(bytes);
+    else if (destination == RtfDestination::colorTable)
+        colorText(bytes);
+    else if (destination == RtfDestination::styleSheet)
+        styleText(bytes);
+}
+
 void RtfTables::endGroup(RtfDestination destination)
 {
     if (destination == RtfDestination::fontTable && m_fontNumber >= 0)

@@ -56,6 +56,11 @@ public:
     void styleWord(RtfKeyword keyword, int parameter, bool hasParameter);
     void styleText(QByteArrayView bytes);
 
+    // The words and text of the font table, colour table and style sheet.
+    void destinationWord(RtfDestination destination, RtfKeyword keyword, int parameter,
+                         bool hasParameter);
+    void destinationText(RtfDestination destination, QByteArrayView bytes);
+
     // A group of the destination closes: an entry still open is complete.
     void endGroup(RtfDestination destination);
 
