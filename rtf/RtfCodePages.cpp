@@ -229,13 +229,13 @@ int RtfCodePages::codePageForCharset(int charset)
 
 RtfCodePages::Converter *RtfCodePages::converterFor(int codePage)
 {
-    const int key = m_backend == Backend::Qt ? codePage : -codePage - 100000;
+    const int key = m_backend == Backend::qt ? codePage : -codePage - 100000;
     auto found = m_converters.constFind(key);
     if (found != m_converters.constEnd())
         return found->get();
 
     auto converter = std::make_shared<Converter>();
-    if (m_backend == Backend::Qt) {
+    if (m_backend == Backend::qt) {
         for (const QByteArray &name : qtNames(codePage)) {
             converter->qt = QStringDecoder(name.constData(), QStringDecoder::Flag::Stateless);
             if (converter->qt.isValid())
@@ -274,10 +274,10 @@ QString RtfCodePages::decode(int codePage, QByteArrayView bytes)
 RtfCodePages::SymbolFont RtfCodePages::symbolFontForName(const QString &fontName)
 {
     if (fontName.startsWith(QLatin1String("Symbol"), Qt::CaseInsensitive))
-        return SymbolFont::Symbol;
+        return SymbolFont::symbol;
     if (fontName.startsWith(QLatin1String("Wingdings"), Qt::CaseInsensitive))
-        return SymbolFont::Wingdings;
-    return SymbolFont::Other;
+        return SymbolFont::wingdings;
+    return SymbolFont::other;
 }
 
 QString RtfCodePages::mapSymbols(SymbolFont font, const QString &text)
@@ -290,9 +290,9 @@ QString RtfCodePages::mapSymbols(SymbolFont font, const QString &text)
         if (glyph < 0x20 || glyph > 0xFF)
             continue;
         char16_t mapped = 0;
-        if (font == SymbolFont::Symbol)
+        if (font == SymbolFont::symbol)
             mapped = symbolTable[glyph - 0x20];
-        else if (font == SymbolFont::Wingdings)
+        else if (font == SymbolFont::wingdings)
             mapped = wingding(glyph);
         if (mapped)
             c = QChar(mapped);

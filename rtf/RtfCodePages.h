@@ -35,8 +35,8 @@ public:
     // Which converter decode() uses: both are exercised by tests.
     enum class Backend
     {
-        Qt,
-        Iconv
+        qt,
+        iconv
     };
     void setPreferredBackend(Backend backend) { m_backend = backend; }
     // Whether a converter exists for the page (else Latin-1 stands in).
@@ -47,9 +47,9 @@ public:
     // they show. Characters without a known mapping are kept as they are.
     enum class SymbolFont
     {
-        Symbol,
-        Wingdings,
-        Other
+        symbol,
+        wingdings,
+        other
     };
     static SymbolFont symbolFontForName(const QString &fontName);
     static QString mapSymbols(SymbolFont font, const QString &text);
@@ -58,6 +58,6 @@ private:
     struct Converter;
     Converter *converterFor(int codePage);
 
-    Backend m_backend = Backend::Qt;
+    Backend m_backend = Backend::qt;
     QHash<int, std::shared_ptr<Converter>> m_converters;
 };

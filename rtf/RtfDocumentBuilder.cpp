@@ -1,17 +1,9 @@
 #include "rtf/RtfDocumentBuilder.h"
 
+#include "rtf/RtfTableWriter.h"
+
+#include <QTextBlock>
 #include <QTextDocument>
-#include <QTextTable>
-
-namespace {
-
-// Twips to the layout's pixels (1/96 inch).
-qreal twipsToPixels(int twips)
-{
-    return twips / 15.0;
-}
-
-} // namespace
 
 RtfDocumentBuilder::RtfDocumentBuilder(QTextDocument *document) : m_cursor(document) {}
 
@@ -19,6 +11,10 @@ void RtfDocumentBuilder::appendText(const QString &text, const QTextCharFormat &
 {
     if (text.isEmpty())
         return;
+    if (m_inTable) {
+        m_cell.appendText(text, format);
+        return;
+    }
     if (!m_pending.isEmpty() && !(format == m_pendingFormat))
         flush();
     if (m_pending.isEmpty())
@@ -37,97 +33,65 @@ void RtfDocumentBuilder::flush()
 void RtfDocumentBuilder::endParagraph(const QTextBlockFormat &format,
                                       const QTextCharFormat &markFormat)
 {
+    if (m_inTable) {
+        m_cell.paragraphs.last().format = format;
+        m_cell.paragraphs.last().markFormat = markFormat;
+        m_cell.paragraphs.append(RtfParagraphContent());
+        return;
+    }
     flush();
     m_cursor.setBlockFormat(format);
     m_cursor.setBlockCharFormat(markFormat);
     m_cursor.insertBlock(format, markFormat);
 }
 
-void RtfDocumentBuilder::enterCell(const QList<int> &cellBoundaries)
+void RtfDocumentBuilder::enterTable()
 {
-    if (m_table) {
-        if (m_rowEnded) {
-            flush();
-            m_table->appendRows(1);
-            ++m_row;
-            m_column = 0;
-            m_rowEnded = false;
-            m_cursor = m_table->cellAt(m_row, 0).firstCursorPosition();
-        }
-        if (m_column >= m_table->columns()) {
-            flush();
-            if (m_table->columns() < maxColumns) {
-                m_table->appendColumns(1);
-                m_cursor = m_table->cellAt(m_row, m_column).firstCursorPosition();
-            } else {
-                m_column = m_table->columns() - 1;
-                m_cursor = m_table->cellAt(m_row, m_column).lastCursorPosition();
-                m_cursor.insertText(QStringLiteral("\t"));
-            }
-        }
+    if (m_inTable)
         return;
-    }
-
     flush();
     if (m_cursor.block().length() > 1)
         m_cursor.insertBlock();
-    const int columns = std::clamp(int(cellBoundaries.size()), 1, maxColumns);
-    QTextTableFormat format;
-    format.setBorder(1);
-    format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-    format.setBorderBrush(QColor(160, 160, 160));
-    format.setBorderCollapse(true);
-    format.setCellPadding(3);
-    format.setCellSpacing(0);
-    QList<QTextLength> widths;
-    int left = 0;
-    for (int i = 0; i < columns && i < cellBoundaries.size(); ++i) {
-        const int width = std::clamp(cellBoundaries[i] - left, 15, 31680);
-        widths.append(QTextLength(QTextLength::FixedLength, twipsToPixels(width)));
-        left = cellBoundaries[i];
-    }
-    if (widths.size() == columns)
-        format.setColumnWidthConstraints(widths);
-    m_table = m_cursor.insertTable(1, columns, format);
-    m_row = 0;
-    m_column = 0;
-    m_rowEnded = false;
-    m_cursor = m_table->cellAt(0, 0).firstCursorPosition();
+    m_inTable = true;
 }
 
-void RtfDocumentBuilder::endCell(const QTextBlockFormat &format)
+void RtfDocumentBuilder::endCell(const QTextBlockFormat &format, const QTextCharFormat &markFormat)
 {
-    if (!m_table)
+    if (!m_inTable)
         return;
-    flush();
-    m_cursor.setBlockFormat(format);
-    ++m_column;
-    if (m_column < m_table->columns())
-        m_cursor = m_table->cellAt(m_row, m_column).firstCursorPosition();
+    m_cell.paragraphs.last().format = format;
+    m_cell.paragraphs.last().markFormat = markFormat;
+    m_rowCells.append(std::exchange(m_cell, RtfCellContent()));
 }
 
-void RtfDocumentBuilder::endRow()
+void RtfDocumentBuilder::endRow(const RtfRowFormat &format)
 {
-    if (!m_table)
+    if (!m_inTable)
         return;
-    flush();
-    m_rowEnded = true;
-}
-
-void RtfDocumentBuilder::leaveTable()
-{
-    if (!m_table)
+    // Text after the row's last \cell still belongs to the row.
+    if (!m_cell.isEmpty())
+        m_rowCells.append(std::exchange(m_cell, RtfCellContent()));
+    if (m_rowCells.isEmpty())
         return;
-    flush();
-    m_cursor.setPosition(m_table->lastPosition() + 1);
-    m_table = nullptr;
+    m_rows.append({std::exchange(m_rowCells, {}), format});
 }
 
-void RtfDocumentBuilder::finish(const QTextBlockFormat &format, const QTextCharFormat &markFormat)
+void RtfDocumentBuilder::leaveTable(const RtfRowFormat &format)
+{
+    if (!m_inTable)
+        return;
+    endRow(format); // a row cut short keeps its cells
+    m_inTable = false;
+    if (!m_rows.isEmpty())
+        RtfTableWriter::write(m_cursor, std::exchange(m_rows, {}));
+}
+
+void RtfDocumentBuilder::finish(const QTextBlockFormat &format, const QTextCharFormat &markFormat,
+                                const RtfRowFormat &rowFormat)
 {
     flush();
-    if (m_table) {
-        leaveTable();
+    if (m_inTable) {
+        leaveTable(rowFormat);
         return;
     }
     m_cursor.setBlockFormat(format);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rtf/RtfTableContent.h"
+
 #include <QList>
 #include <QString>
 #include <QTextBlockFormat>
@@ -7,10 +9,10 @@
 #include <QTextCursor>
 
 class QTextDocument;
-class QTextTable;
 
-// Writes text, paragraphs and simple tables into a QTextDocument. Text is
-// gathered while its format stays the same and inserted in runs.
+// Writes text, paragraphs and tables into a QTextDocument. Text is gathered
+// while its format stays the same and inserted in runs. A table's text is
+// kept until the table ends, when its shape is known, and laid out then.
 class RtfDocumentBuilder
 {
 public:
@@ -20,18 +22,17 @@ public:
     // Ends the current paragraph with the formats it had at its end.
     void endParagraph(const QTextBlockFormat &format, const QTextCharFormat &markFormat);
 
-    // Tables: the reader calls enterCell before anything that belongs to a
-    // table paragraph, with the row's cell boundaries in twips.
-    void enterCell(const QList<int> &cellBoundaries);
-    void endCell(const QTextBlockFormat &format);
-    void endRow();
-    void leaveTable();
-    bool inTable() const { return m_table != nullptr; }
+    // Tables: the reader calls enterTable before anything that belongs to a
+    // table, and leaveTable before anything after it, with the row definition
+    // for a row that was never ended.
+    void enterTable();
+    void endCell(const QTextBlockFormat &format, const QTextCharFormat &markFormat);
+    void endRow(const RtfRowFormat &format);
+    void leaveTable(const RtfRowFormat &format);
+    bool inTable() const { return m_inTable; }
 
-    void finish(const QTextBlockFormat &format, const QTextCharFormat &markFormat);
-
-    // Wider rows are folded into their last cell, tab-separated.
-    static constexpr int maxColumns = 64;
+    void finish(const QTextBlockFormat &format, const QTextCharFormat &markFormat,
+                const RtfRowFormat &rowFormat);
 
 private:
     void flush();
@@ -39,8 +40,9 @@ private:
     QTextCursor m_cursor;
     QString m_pending;
     QTextCharFormat m_pendingFormat;
-    QTextTable *m_table = nullptr;
-    int m_row = 0;
-    int m_column = 0;
-    bool m_rowEnded = false;
+
+    bool m_inTable = false;
+    QList<RtfRowContent> m_rows;
+    QList<RtfCellContent> m_rowCells; // the cells of the row not yet ended
+    RtfCellContent m_cell;
 };

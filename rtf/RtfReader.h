@@ -16,10 +16,10 @@ struct RtfReadResult
 // hyperlinks and simple tables. Never throws; any input ends in bounded time.
 // Groups nested deeper than maxGroupDepth are left out, a file cut short keeps
 // the text read so far, and input that does not begin with "{\rtf" is refused.
-class RtfReader
-{
-public:
-    static RtfReadResult read(QByteArrayView rtf, QTextDocument *document);
+namespace RtfReader {
 
-    static constexpr int maxGroupDepth = 256;
-};
+RtfReadResult read(QByteArrayView rtf, QTextDocument *document);
+
+inline constexpr int maxGroupDepth = 256;
+
+} // namespace RtfReader

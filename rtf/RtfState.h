@@ -6,26 +6,27 @@
 
 enum class RtfDestination
 {
-    Body,             // text goes into the document
-    FontTable,        // font entries: numbers, families, charsets, names
-    ColorTable,       // colour entries separated by ';'
-    StyleSheet,       // style entries: their formatting words are recorded
-    Field,            // the \field group itself; text only in its parts
-    FieldInstruction, // text is the field's instruction
-    Suppressed,       // text dropped, but groups inside may bring it back (\upr)
+    body,             // text goes into the document
+    fontTable,        // font entries: numbers, families, charsets, names
+    colorTable,       // colour entries separated by ';'
+    styleSheet,       // style entries: their formatting words are recorded
+    field,            // the \field group itself; text only in its parts
+    fieldInstruction, // text is the field's instruction
+    suppressed,       // text dropped, but groups inside may bring it back (\upr)
+    picture,          // \pict: picture properties and its data as hex or \bin
 };
 
 enum class RtfUnderline
 {
-    None,
-    Single,
-    Double,
-    Dotted,
-    Dashed,
-    DashDot,
-    DashDotDot,
-    Wave,
-    Thick
+    none,
+    single,
+    doubleLine,
+    dotted,
+    dashed,
+    dashDot,
+    dashDotDot,
+    wave,
+    thick
 };
 
 struct RtfCharState
@@ -36,7 +37,7 @@ struct RtfCharState
     int background = -1;
     int raise = 0; // \up (positive) or \dn (negative), in half points
     int link = -1; // index of the hyperlink target this text belongs to
-    RtfUnderline underline = RtfUnderline::None;
+    RtfUnderline underline = RtfUnderline::none;
     signed char script = 0; // 1 superscript, -1 subscript
     bool bold = false;
     bool italic = false;
@@ -74,7 +75,7 @@ struct RtfGroupState
 {
     RtfCharState chars;
     RtfParaState para;
-    RtfDestination destination = RtfDestination::Body;
+    RtfDestination destination = RtfDestination::body;
     int unicodeSkip = 1; // \uc: fallback characters after each \u
     int field = -1;      // the innermost open field, an index into the reader's list
 };

@@ -43,12 +43,12 @@ RtfToken RtfTokenizer::next()
     const char c = m_input[m_pos];
     if (c == '{') {
         ++m_pos;
-        token.type = RtfToken::GroupStart;
+        token.type = RtfToken::groupStart;
         return token;
     }
     if (c == '}') {
         ++m_pos;
-        token.type = RtfToken::GroupEnd;
+        token.type = RtfToken::groupEnd;
         return token;
     }
     if (c == '\\')
@@ -61,7 +61,7 @@ RtfToken RtfTokenizer::next()
             break;
         ++m_pos;
     }
-    token.type = RtfToken::Text;
+    token.type = RtfToken::text;
     token.data = m_input.sliced(start, m_pos - start);
     return token;
 }
@@ -86,12 +86,12 @@ RtfToken RtfTokenizer::readControl()
                 ++digits;
             }
             if (digits > 0) {
-                token.type = RtfToken::HexByte;
+                token.type = RtfToken::hexByte;
                 token.byte = static_cast<uchar>(value);
                 return token;
             }
         }
-        token.type = RtfToken::ControlSymbol;
+        token.type = RtfToken::controlSymbol;
         token.symbol = c == '\r' ? '\n' : c;
         return token;
     }
@@ -99,7 +99,7 @@ RtfToken RtfTokenizer::readControl()
     const qsizetype start = m_pos;
     while (m_pos < size && isLetter(m_input[m_pos]))
         ++m_pos;
-    token.type = RtfToken::ControlWord;
+    token.type = RtfToken::controlWord;
     token.data = m_input.sliced(start, std::min(m_pos - start, maxWordLength));
 
     bool negative = false;
@@ -124,7 +124,7 @@ RtfToken RtfTokenizer::readControl()
 
     if (token.data == "bin" && token.hasParameter && token.parameter > 0) {
         const qsizetype length = std::min<qsizetype>(token.parameter, size - m_pos);
-        token.type = RtfToken::Binary;
+        token.type = RtfToken::binary;
         token.data = m_input.sliced(m_pos, length);
         m_pos += length;
     }

@@ -8,17 +8,17 @@ struct RtfToken
 {
     enum Type
     {
-        GroupStart,
-        GroupEnd,
-        ControlWord,
-        ControlSymbol,
-        Text,
-        HexByte,
-        Binary,
-        End
+        groupStart,
+        groupEnd,
+        controlWord,
+        controlSymbol,
+        text,
+        hexByte,
+        binary,
+        end
     };
 
-    Type type = End;
+    Type type = end;
     QByteArrayView data; // the word's name, the text run or the binary payload
     int parameter = 0;
     bool hasParameter = false;

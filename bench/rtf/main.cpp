@@ -1,8 +1,8 @@
-// Times the RTF reader on the largest file of the shared corpus and on a
-// generated licence of about 5 MB, reading into a QTextDocument and then
-// laying it out at a window's width (the best of a few runs), and then the
-// reader against `unrtf --text` on the same files: the file read and turned
-// into a document here against unrtf's whole process, the two alternating.
+// Times the RTF reader on the largest file of the shared corpus, on the
+// largest one with pictures and on a generated licence of about 5 MB,
+// reading into a QTextDocument and then laying it out at a window's width
+// (the best of a few runs), and then the reader against `unrtf --text` on the same files: the file
+// read and turned into a document here against unrtf's whole process, the two alternating.
 //
 //   quorvantic-bench-rtf [RUNS]
 
@@ -153,6 +153,26 @@ int main(int argc, char **argv)
         return 1;
     const QByteArray corpusFile = file.readAll();
     report(qPrintable(QFileInfo(largest).fileName()), corpusFile.size(), measure(corpusFile, 20));
+
+    // The largest file that carries pictures: their data is most of its bytes.
+    QString pictures;
+    QByteArray picturesFile;
+    for (const QString &folder : {QStringLiteral("rtf"), QStringLiteral("rtf-tables")}) {
+        const QDir shared(QStringLiteral(QUORVANTIC_SHARED_DIR "/testdata/") + folder);
+        for (const QFileInfo &info : shared.entryInfoList({QStringLiteral("*.rtf")}, QDir::Files)) {
+            QFile candidate(info.filePath());
+            if (!candidate.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray bytes = candidate.readAll();
+            if (bytes.contains("\\pict") && bytes.size() > picturesFile.size()) {
+                picturesFile = bytes;
+                pictures = info.fileName();
+            }
+        }
+    }
+    if (!picturesFile.isEmpty())
+        report(qPrintable(pictures + QStringLiteral(" (pictures)")), picturesFile.size(),
+               measure(picturesFile, 20));
 
     const QByteArray licence = generatedLicence(5 * 1024 * 1024);
     report("generated licence", licence.size(), measure(licence, 3));

@@ -11,6 +11,7 @@ inline QStringList normalisedLines(QString text)
 {
     text.remove(QChar(0xFEFF));
     text.remove(QChar(0x00AD)); // soft hyphens are invisible unless a line breaks there
+    text.remove(QChar::ObjectReplacementCharacter); // where a picture stands
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     text.replace(QChar::LineSeparator, QLatin1Char('\n'));

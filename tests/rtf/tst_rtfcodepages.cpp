@@ -52,8 +52,8 @@ void TestRtfCodePages::decodes_data()
         {"ascii passes through", 932, "plain", QStringLiteral("plain")},
         {"unknown page falls back to Latin-1", 99999, "\xe9", QStringLiteral("\u00E9")},
     };
-    for (const int backend : {int(RtfCodePages::Backend::Qt), int(RtfCodePages::Backend::Iconv)}) {
-        const char *backendName = backend == int(RtfCodePages::Backend::Qt) ? "qt" : "iconv";
+    for (const int backend : {int(RtfCodePages::Backend::qt), int(RtfCodePages::Backend::iconv)}) {
+        const char *backendName = backend == int(RtfCodePages::Backend::qt) ? "qt" : "iconv";
         for (const Case &c : cases)
             QTest::addRow("%s %s", backendName, c.name)
                 << backend << c.codePage << c.bytes << c.expected;
@@ -106,15 +106,15 @@ void TestRtfCodePages::charsets()
 void TestRtfCodePages::symbolFonts()
 {
     using F = RtfCodePages::SymbolFont;
-    QCOMPARE(RtfCodePages::symbolFontForName(QStringLiteral("Symbol")), F::Symbol);
-    QCOMPARE(RtfCodePages::symbolFontForName(QStringLiteral("Wingdings 2")), F::Wingdings);
-    QCOMPARE(RtfCodePages::symbolFontForName(QStringLiteral("Arial")), F::Other);
-    QCOMPARE(RtfCodePages::mapSymbols(F::Symbol, QStringLiteral("\u00B7\uF0B7abp")),
+    QCOMPARE(RtfCodePages::symbolFontForName(QStringLiteral("Symbol")), F::symbol);
+    QCOMPARE(RtfCodePages::symbolFontForName(QStringLiteral("Wingdings 2")), F::wingdings);
+    QCOMPARE(RtfCodePages::symbolFontForName(QStringLiteral("Arial")), F::other);
+    QCOMPARE(RtfCodePages::mapSymbols(F::symbol, QStringLiteral("\u00B7\uF0B7abp")),
              QStringLiteral("\u2022\u2022\u03B1\u03B2\u03C0"));
-    QCOMPARE(RtfCodePages::mapSymbols(F::Wingdings, QStringLiteral("\u00A7\uF0D8")),
+    QCOMPARE(RtfCodePages::mapSymbols(F::wingdings, QStringLiteral("\u00A7\uF0D8")),
              QStringLiteral("\u25AA\u27A2"));
     // A glyph without a Unicode twin stays in the font's private range.
-    QCOMPARE(RtfCodePages::mapSymbols(F::Other, QStringLiteral("\u00B7x")),
+    QCOMPARE(RtfCodePages::mapSymbols(F::other, QStringLiteral("\u00B7x")),
              QStringLiteral("\uF0B7x"));
 }
 

@@ -100,9 +100,13 @@ QString settled(const QTextDocument &document)
 void TestRtfMutation::initTestCase()
 {
     QStringList paths{QStringLiteral(QUORVANTIC_SOURCE_DIR "/bundle/resources/QuorvanticEULA.rtf")};
-    const QDir corpus(QStringLiteral(QUORVANTIC_SHARED_DIR "/testdata/rtf"));
-    for (const QString &name : corpus.entryList({QStringLiteral("*.rtf")}, QDir::Files, QDir::Name))
-        paths.append(corpus.filePath(name));
+    for (const char *folder : {"rtf", "rtf-tables"}) {
+        const QDir corpus(QStringLiteral(QUORVANTIC_SHARED_DIR "/testdata/") +
+                          QLatin1String(folder));
+        for (const QString &name :
+             corpus.entryList({QStringLiteral("*.rtf")}, QDir::Files, QDir::Name))
+            paths.append(corpus.filePath(name));
+    }
     for (const QString &path : paths) {
         QFile file(path);
         QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));

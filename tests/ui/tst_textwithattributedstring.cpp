@@ -2,10 +2,14 @@
 #include "ui/Document.h"
 #include "ui/TextWithAttributedString.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QFile>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
+#include <QToolTip>
 #include <QtTest>
 
 // The read-only licence view: what it shows, what it keeps, what it ignores.
@@ -22,6 +26,10 @@ private slots:
     void showsTheTextTakenWhenMade();
     void emptyTextGivesAnEmptyArea();
     void drawsTheTextsColours();
+    void clickOpensWebAndMailLinks_data();
+    void clickOpensWebAndMailLinks();
+    void linkShowsItsTargetAsTooltip();
+    void wideTableFitsTheWidth();
 
 private:
     QTextDocumentFragment m_licence;
@@ -154,6 +162,99 @@ void TestTextWithAttributedString::drawsTheTextsColours()
     };
     QVERIFY(count(qRgb(31, 78, 121)) > 20); // the heading's blue
     QVERIFY(count(qRgb(170, 30, 30)) > 20); // the warranty's red
+}
+
+namespace {
+
+QTextDocumentFragment linkText(const QByteArray &target)
+{
+    return fragment("{\\rtf1 {\\fs48 see {\\field{\\*\\fldinst HYPERLINK \"" + target +
+                    "\"}{\\fldrslt the target}} now}}");
+}
+
+// The middle of the word's first character, in viewport coordinates.
+QPoint pointOf(TextWithAttributedString &view, const QString &word)
+{
+    QTextCursor cursor = view.document()->find(word);
+    cursor.setPosition(cursor.selectionStart() + 1);
+    return view.cursorRect(cursor).center() - QPoint(2, 0);
+}
+
+} // namespace
+
+void TestTextWithAttributedString::clickOpensWebAndMailLinks_data()
+{
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("https") << QByteArray("https://example.org/licence") << true;
+    QTest::newRow("http") << QByteArray("http://example.org/") << true;
+    QTest::newRow("mailto") << QByteArray("mailto:legal@example.org") << true;
+    QTest::newRow("file") << QByteArray("file:///etc/passwd") << false;
+    QTest::newRow("custom scheme") << QByteArray("run:calc") << false;
+    QTest::newRow("bookmark") << QByteArray("#terms") << false;
+}
+
+void TestTextWithAttributedString::clickOpensWebAndMailLinks()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(bool, opened);
+    TextWithAttributedString view(linkText(target));
+    QList<QUrl> asked;
+    view.setLinkOpener([&asked](const QUrl &url) {
+        asked.append(url);
+        return true;
+    });
+    view.resize(500, 200);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, pointOf(view, QStringLiteral("now")));
+    QVERIFY(asked.isEmpty()); // plain text opens nothing
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, pointOf(view, QStringLiteral("target")));
+    QCOMPARE(asked, opened ? QList<QUrl>{QUrl(QString::fromUtf8(target))} : QList<QUrl>());
+}
+
+void TestTextWithAttributedString::linkShowsItsTargetAsTooltip()
+{
+    TextWithAttributedString view(linkText("https://example.org/terms"));
+    view.resize(500, 200);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const QPoint onLink = pointOf(view, QStringLiteral("target"));
+    QHelpEvent help(QEvent::ToolTip, onLink, view.viewport()->mapToGlobal(onLink));
+    QApplication::sendEvent(view.viewport(), &help);
+    QTRY_COMPARE(QToolTip::text(), QStringLiteral("https://example.org/terms"));
+
+    const QPoint offLink = pointOf(view, QStringLiteral("see"));
+    QHelpEvent away(QEvent::ToolTip, offLink, view.viewport()->mapToGlobal(offLink));
+    QApplication::sendEvent(view.viewport(), &away);
+    QTRY_VERIFY(QToolTip::text().isEmpty() || !QToolTip::isVisible());
+}
+
+void TestTextWithAttributedString::wideTableFitsTheWidth()
+{
+    // Three columns of 5760 twips: 1152 pixels in all.
+    TextWithAttributedString view(fragment(
+        "{\\rtf1 \\trowd\\cellx5760\\cellx11520\\cellx17280\\pard\\intbl one\\cell two\\cell "
+        "three\\cell\\row\\pard after}"));
+    view.resize(400, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QTextTable *table = nullptr;
+    for (QTextFrame *frame : view.document()->rootFrame()->childFrames())
+        table = qobject_cast<QTextTable *>(frame);
+    QVERIFY(table);
+    const auto tableWidth = [&view, table] {
+        return view.document()->documentLayout()->frameBoundingRect(table).right();
+    };
+    QVERIFY(tableWidth() <= view.viewport()->width());
+    QCOMPARE(view.horizontalScrollBar()->maximum(), 0);
+    QVERIFY(view.document()->find(QStringLiteral("three")).position() > 0);
+
+    // Wide enough again: the table takes its own widths back.
+    view.resize(1400, 300);
+    QTRY_VERIFY(tableWidth() > 1100);
+    QCOMPARE(table->format().columnWidthConstraints().value(2).type(), QTextLength::FixedLength);
 }
 
 QTEST_MAIN(TestTextWithAttributedString)
