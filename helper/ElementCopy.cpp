@@ -1,0 +1,340 @@
+#include "helper/ElementCopy.h"
+
+#include "helper/SafePath.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace helper {
+
+namespace {
+
+constexpr int folderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+constexpr int fileFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+
+std::string notInstallable(const std::string &path, mode_t mode)
+{
+    return path + " is " + describeType(mode) + " and cannot be installed";
+}
+
+std::string changed(const std::string &path)
+{
+    return path + " changed while it was being installed";
+}
+
+bool installable(mode_t type)
+{
+    return type == S_IFDIR || type == S_IFREG || type == S_IFLNK;
+}
+
+// The entry's type from the listing or, where the file system gives none, from fstatat.
+bool entryType(int folderFd, const FolderEntry &entry, const std::string &path, mode_t &type,
+               std::string &problem)
+{
+    switch (entry.type) {
+    case DT_DIR:
+        type = S_IFDIR;
+        return true;
+    case DT_REG:
+        type = S_IFREG;
+        return true;
+    case DT_LNK:
+        type = S_IFLNK;
+        return true;
+    default:
+        break;
+    }
+    struct stat status = {};
+    if (::fstatat(folderFd, entry.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        problem = failure("cannot read", path);
+        return false;
+    }
+    type = status.st_mode & S_IFMT;
+    return true;
+}
+
+UniqueFd openSourceFolder(int parentFd, const std::string &name, const std::string &path,
+                          std::string &problem)
+{
+    UniqueFd fd(::openat(parentFd, name.c_str(), folderFlags));
+    if (!fd.valid())
+        problem = errno == ELOOP || errno == ENOTDIR ? changed(path)
+                                                     : failure("cannot open folder", path);
+    return fd;
+}
+
+// Looks the whole element over before anything is written.
+bool inspect(int folderFd, const std::string &path, int depth, std::string &problem)
+{
+    if (depth > maxDepth) {
+        problem = "too deeply nested to install: " + path;
+        return false;
+    }
+    std::vector<FolderEntry> entries;
+    if (!listFolder(folderFd, path, entries, problem))
+        return false;
+    for (const FolderEntry &entry : entries) {
+        const std::string child = path + '/' + entry.name;
+        mode_t type = 0;
+        if (!entryType(folderFd, entry, child, type, problem))
+            return false;
+        if (!installable(type)) {
+            problem = notInstallable(child, type);
+            return false;
+        }
+        if (type != S_IFDIR)
+            continue;
+        const UniqueFd sub = openSourceFolder(folderFd, entry.name, child, problem);
+        if (!sub.valid() || !inspect(sub.get(), child, depth + 1, problem))
+            return false;
+    }
+    return true;
+}
+
+bool readLinkAt(int folderFd, const std::string &name, std::string &target)
+{
+    std::string buffer(256, '\0');
+    for (;;) {
+        const ssize_t n = ::readlinkat(folderFd, name.c_str(), buffer.data(), buffer.size());
+        if (n < 0)
+            return false;
+        if (static_cast<std::size_t>(n) < buffer.size()) {
+            target.assign(buffer.data(), static_cast<std::size_t>(n));
+            return true;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+// A path in the source and the matching one in the destination, with the
+// folders that hold them.
+struct Place
+{
+    int sourceFolder;
+    int destinationFolder;
+    const std::string &name;
+    std::string sourcePath;
+    std::string destinationPath;
+};
+
+class TreeCopier
+{
+public:
+    explicit TreeCopier(std::string &problem) : m_problem(problem) {}
+
+    bool copyFolder(int sourceFd, const Place &place, int depth);
+
+private:
+    UniqueFd destinationFolder(const Place &place, bool &created);
+    bool clearFolderAt(const Place &place);
+    bool copyFile(const Place &place);
+    bool copyLink(const Place &place);
+    bool copyData(int in, int out, off_t size, const std::string &path);
+
+    std::string &m_problem;
+    std::vector<char> m_buffer;
+};
+
+bool TreeCopier::copyFolder(int sourceFd, const Place &place, int depth)
+{
+    struct stat status = {};
+    if (::fstat(sourceFd, &status) != 0) {
+        m_problem = failure("cannot read", place.sourcePath);
+        return false;
+    }
+    bool created = false;
+    const UniqueFd destination = destinationFolder(place, created);
+    std::vector<FolderEntry> entries;
+    if (!destination.valid() || !listFolder(sourceFd, place.sourcePath, entries, m_problem))
+        return false;
+    for (const FolderEntry &entry : entries) {
+        const Place child{sourceFd, destination.get(), entry.name,
+                          place.sourcePath + '/' + entry.name,
+                          place.destinationPath + '/' + entry.name};
+        mode_t type = 0;
+        if (!entryType(sourceFd, entry, child.sourcePath, type, m_problem))
+            return false;
+        bool done = false;
+        if (type == S_IFDIR) {
+            if (depth >= maxDepth) {
+                m_problem = "too deeply nested to install: " + child.sourcePath;
+            } else {
+                const UniqueFd sub =
+                    openSourceFolder(sourceFd, entry.name, child.sourcePath, m_problem);
+                done = sub.valid() && copyFolder(sub.get(), child, depth + 1);
+            }
+        } else if (type == S_IFREG) {
+            done = copyFile(child);
+        } else if (type == S_IFLNK) {
+            done = copyLink(child);
+        } else {
+            m_problem = notInstallable(child.sourcePath, type);
+        }
+        if (!done)
+            return false;
+    }
+    // A new folder gets its mode once filled; one that was there keeps its own.
+    if (created && ::fchmod(destination.get(), status.st_mode & 0777) != 0) {
+        m_problem = failure("cannot set the mode of", place.destinationPath);
+        return false;
+    }
+    return true;
+}
+
+UniqueFd TreeCopier::destinationFolder(const Place &place, bool &created)
+{
+    const int parent = place.destinationFolder;
+    struct stat status = {};
+    if (::fstatat(parent, place.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (!S_ISDIR(status.st_mode) &&
+            !removeEntry(parent, place.name, place.destinationPath, m_problem))
+            return {};
+        created = !S_ISDIR(status.st_mode);
+    } else if (errno == ENOENT) {
+        created = true;
+    } else {
+        m_problem = failure("cannot read", place.destinationPath);
+        return {};
+    }
+    if (created && ::mkdirat(parent, place.name.c_str(), 0700) != 0) {
+        m_problem = failure("cannot create folder", place.destinationPath);
+        return {};
+    }
+    UniqueFd fd(::openat(parent, place.name.c_str(), folderFlags));
+    if (!fd.valid())
+        m_problem = failure("cannot open folder", place.destinationPath);
+    return fd;
+}
+
+// A file or link cannot be renamed over a folder: a folder standing where one
+// goes is removed first.
+bool TreeCopier::clearFolderAt(const Place &place)
+{
+    struct stat status = {};
+    if (::fstatat(place.destinationFolder, place.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISDIR(status.st_mode))
+        return true;
+    return removeEntry(place.destinationFolder, place.name, place.destinationPath, m_problem);
+}
+
+bool TreeCopier::copyFile(const Place &place)
+{
+    const UniqueFd in(::openat(place.sourceFolder, place.name.c_str(), fileFlags));
+    struct stat status = {};
+    if (!in.valid() || ::fstat(in.get(), &status) != 0) {
+        m_problem =
+            errno == ELOOP ? changed(place.sourcePath) : failure("cannot read", place.sourcePath);
+        return false;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        m_problem = notInstallable(place.sourcePath, status.st_mode);
+        return false;
+    }
+    if (!clearFolderAt(place))
+        return false;
+    std::string temporary;
+    UniqueFd out = createTemporaryFile(place.destinationFolder, place.destinationPath,
+                                       status.st_mode & 0777, temporary, m_problem);
+    if (!out.valid())
+        return false;
+    bool ok = copyData(in.get(), out.get(), status.st_size, place.destinationPath);
+    if (!out.close() && ok) {
+        m_problem = failure("cannot write", place.destinationPath);
+        ok = false;
+    }
+    if (ok && ::renameat(place.destinationFolder, temporary.c_str(), place.destinationFolder,
+                         place.name.c_str()) != 0) {
+        m_problem = failure("cannot replace", place.destinationPath);
+        ok = false;
+    }
+    if (!ok)
+        ::unlinkat(place.destinationFolder, temporary.c_str(), 0);
+    return ok;
+}
+
+bool TreeCopier::copyData(int in, int out, off_t size, const std::string &path)
+{
+    // In the kernel, without a trip through this process; shared extents where
+    // the file system has them. Where it cannot (another file system, an old
+    // kernel, a file system that reports nothing), read and write go on from
+    // where it stopped. The size is the one the open file had when checked.
+    off_t copied = 0;
+    while (copied < size) {
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, std::size_t(1) << 30, 0);
+        if (n > 0)
+            copied += n;
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            break;
+    }
+    if (copied == size)
+        return true;
+    if (m_buffer.empty())
+        m_buffer.resize(std::size_t(1) << 20);
+    for (;;) {
+        const ssize_t n = ::read(in, m_buffer.data(), m_buffer.size());
+        if (n == 0)
+            return true;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            m_problem = failure("cannot read the source of", path);
+            return false;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(out, m_buffer.data() + done, std::size_t(n - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0) {
+                m_problem = failure("cannot write", path);
+                return false;
+            }
+            done += w;
+        }
+    }
+}
+
+bool TreeCopier::copyLink(const Place &place)
+{
+    std::string target;
+    if (!readLinkAt(place.sourceFolder, place.name, target)) {
+        m_problem =
+            errno == EINVAL ? changed(place.sourcePath) : failure("cannot read", place.sourcePath);
+        return false;
+    }
+    return clearFolderAt(place) && replaceWithLink(place.destinationFolder, place.name, target,
+                                                   place.destinationPath, m_problem);
+}
+
+} // namespace
+
+bool copyElementTree(const CopyEnds &ends, std::string &problem)
+{
+    const UniqueFd element(::openat(ends.sourceFolderFd, ends.elementName.c_str(), folderFlags));
+    if (!element.valid()) {
+        const int error = errno;
+        struct stat status = {};
+        if ((error == ELOOP || error == ENOTDIR) &&
+            ::fstatat(ends.sourceFolderFd, ends.elementName.c_str(), &status,
+                      AT_SYMLINK_NOFOLLOW) == 0) {
+            problem = S_ISLNK(status.st_mode) ? "refusing to install a link: " + ends.sourcePath
+                                              : notInstallable(ends.sourcePath, status.st_mode);
+        } else {
+            errno = error;
+            problem = failure("cannot open folder", ends.sourcePath);
+        }
+        return false;
+    }
+    if (!inspect(element.get(), ends.sourcePath, 0, problem))
+        return false;
+    const Place top{ends.sourceFolderFd, ends.destinationFolderFd, ends.elementName,
+                    ends.sourcePath, ends.destinationPath};
+    return TreeCopier(problem).copyFolder(element.get(), top, 0);
+}
+
+} // namespace helper

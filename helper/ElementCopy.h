@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+// Copies one element folder of a bundle into the app folder, in process and
+// without following any link, merged like `cp -R -f`.
+namespace helper {
+
+struct CopyEnds
+{
+    int sourceFolderFd = -1; // the product folder holding the element
+    std::string elementName; // the element's name there
+    std::string sourcePath;  // the element's path, for messages
+    int destinationFolderFd = -1;
+    std::string destinationPath; // where the element lands, for messages
+};
+
+// The whole element is looked over first, so an element holding a device
+// node, FIFO or socket, or nested too deep, is refused before anything is
+// written; each file is checked again on its open descriptor as it is copied.
+// New files and folders get the source's permission bits (no set-ID or sticky
+// bits); a destination entry of the wrong type is removed, never followed.
+bool copyElementTree(const CopyEnds &ends, std::string &problem);
+
+} // namespace helper
