@@ -1,5 +1,6 @@
 #include "engine/Product.h"
 
+#include "helper/SystemLocations.h"
 #include "script/UserDataFolder.h"
 
 QString Product::userDataFolder(const QByteArray &xdgDataHome, const QByteArray &home)
@@ -7,15 +8,24 @@ QString Product::userDataFolder(const QByteArray &xdgDataHome, const QByteArray 
     return ::userDataFolder(xdgDataHome, home);
 }
 
+namespace {
+
+QString text(std::string_view value)
+{
+    return QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
+}
+
+} // namespace
+
 const QString &Product::applications()
 {
-    static const QString value = QStringLiteral("/opt");
+    static const QString value = text(helper::locations::applications);
     return value;
 }
 
 const QString &Product::applicationSupport()
 {
-    static const QString value = QStringLiteral("/usr/local/share");
+    static const QString value = text(helper::locations::applicationSupport);
     return value;
 }
 
@@ -27,21 +37,19 @@ const QString &Product::userApplicationSupport()
 
 const QString &Product::appQuorvantic()
 {
-    static const QString value = applications() + QStringLiteral("/Quorvantic/");
+    static const QString value = text(helper::locations::app);
     return value;
 }
 
 const QString &Product::appSuppQuorvanticVideo()
 {
-    static const QString value =
-        applicationSupport() + QStringLiteral("/Adobe/Common/Plug-ins/7.0/MediaCore/Quorvantic/");
+    static const QString value = text(helper::locations::videoPlugins);
     return value;
 }
 
 const QString &Product::appSuppQuorvantic()
 {
-    static const QString value =
-        applicationSupport() + QStringLiteral("/Adobe/Plug-Ins/CC/Quorvantic/");
+    static const QString value = text(helper::locations::stillPlugins);
     return value;
 }
 

@@ -14,17 +14,20 @@ namespace frame {
 enum class Type : char
 {
     hello = 'H',   // helper -> session, first frame: the protocol greeting
-    command = 'C', // session -> helper: shell command text, UTF-8
+    command = 'C', // session -> helper: one install operation's command text, UTF-8
     result = 'R',  // helper -> session: a command's status and outputs
     error = 'E',   // helper -> session: a refusal; the helper exits after it
 };
 
 inline constexpr std::size_t headerSize = 5;
-// A command is a line of an install script; a megabyte is far beyond any.
-inline constexpr std::size_t maxCommandPayload = 1u << 20;
-// Outputs come back whole; this only bounds what a broken peer can make us hold.
-inline constexpr std::size_t maxReplyPayload = 256u << 20;
-inline constexpr std::string_view helloText = "quorvantic-helper 1";
+// A command is a line of an install script. The limit is what one argument of a
+// program may hold on Linux (less its terminating NUL), so any command that
+// passes it could also run as `sh -c COMMAND` on the user's side.
+inline constexpr std::size_t maxCommandPayload = (128u << 10) - 1;
+// A reply is a status and at most a one-line reason; this bounds what a broken
+// peer can make the session hold.
+inline constexpr std::size_t maxReplyPayload = 1u << 20;
+inline constexpr std::string_view helloText = "quorvantic-helper 2";
 
 struct Frame
 {

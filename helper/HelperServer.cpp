@@ -1,14 +1,18 @@
 #include "helper/HelperServer.h"
 
 #include "helper/FrameCodec.h"
-#include "helper/ShellCommand.h"
+#include "helper/InstallCommand.h"
+#include "helper/ProcessHygiene.h"
+#include "helper/SystemLocations.h"
 
 #include <cerrno>
-#include <csignal>
+#include <climits>
 #include <cstdlib>
 #include <pwd.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace helper {
 
@@ -28,7 +32,32 @@ bool writeAll(int fd, const std::string &bytes)
     return true;
 }
 
-const std::string rootFolder(1, '/');
+std::string resolved(const std::string &path)
+{
+    char buffer[PATH_MAX];
+    return ::realpath(path.c_str(), buffer) ? std::string(buffer) : std::string();
+}
+
+std::string folderOf(const std::string &path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+// Performs one command frame's text; an empty optional means it was refused.
+std::optional<frame::CommandResult> answer(const std::string &command, const InstallRoots &roots)
+{
+    const ParsedCommand parsed = parseInstallCommand(command);
+    if (!parsed.ok)
+        return std::nullopt;
+    const OperationResult done = perform(parsed.operation, roots);
+    frame::CommandResult result;
+    if (!done.ok) {
+        result.status = 1;
+        result.standardError = done.message + '\n';
+    }
+    return result;
+}
 
 } // namespace
 
@@ -53,10 +82,16 @@ std::optional<std::string> invokingUser(const char *uidText)
     return std::string(found->pw_name);
 }
 
-std::vector<std::string> commandEnvironment(const std::string &user)
+std::string bundleProducts(const std::string &executable)
 {
-    return {"PATH=/usr/sbin:/usr/bin:/sbin:/bin", "LANG=C.UTF-8", "USER=" + user,
-            "LOGNAME=" + user};
+    return resolved(folderOf(executable) + '/' + std::string(locations::productsFromHelper));
+}
+
+InstallRoots systemRoots(const std::string &products)
+{
+    return {products,
+            std::string(locations::app),
+            {std::string(locations::stillPlugins), std::string(locations::videoPlugins)}};
 }
 
 void refuse(int out, const std::string &message)
@@ -68,7 +103,7 @@ void refuse(int out, const std::string &message)
     writeAll(STDERR_FILENO, line);
 }
 
-int serve(int in, int out, const std::vector<std::string> &environment)
+int serve(int in, int out, const InstallRoots &roots)
 {
     if (!writeAll(out, frame::encode(frame::Type::hello, frame::helloText)))
         return 1;
@@ -77,25 +112,17 @@ int serve(int in, int out, const std::vector<std::string> &environment)
     for (;;) {
         const frame::Decoded decoded = frame::decode(buffer, frame::Direction::toHelper);
         if (decoded.status == frame::DecodeStatus::malformed) {
-            std::string message = "malformed request: ";
-            message += decoded.problem;
-            refuse(out, message);
+            refuse(out, "malformed request: " + decoded.problem);
             return 2;
         }
         if (decoded.status == frame::DecodeStatus::complete) {
             buffer.erase(0, decoded.consumed);
-            const ShellLaunch launch{decoded.frame.payload, true, environment, rootFolder};
-            const ShellRun run = runShellCommand(launch);
-            if (!run.started) {
-                refuse(out, run.problem);
-                return 1;
+            const std::optional<frame::CommandResult> result = answer(decoded.frame.payload, roots);
+            if (!result) {
+                refuse(out, "not an install operation: " + decoded.frame.payload);
+                return 2;
             }
-            const std::string payload = frame::encodeResult(run.result);
-            if (payload.size() > frame::maxReplyPayload) {
-                refuse(out, "the command's output is too large to return");
-                return 1;
-            }
-            if (!writeAll(out, frame::encode(frame::Type::result, payload)))
+            if (!writeAll(out, frame::encode(frame::Type::result, frame::encodeResult(*result))))
                 return 1;
             continue;
         }
@@ -114,10 +141,12 @@ int serve(int in, int out, const std::vector<std::string> &environment)
     }
 }
 
-int run()
+int run(int argc, char **argv)
 {
-    // A session that went away must end us through a failed write, not a signal.
-    std::signal(SIGPIPE, SIG_IGN);
+    resetSignals();
+    resetLimits();
+    closeInheritedDescriptors();
+    ::prctl(PR_SET_DUMPABLE, 0);
     ::umask(022);
     if (::chdir("/") != 0) {
         refuse(STDOUT_FILENO, "cannot change to the root folder");
@@ -127,12 +156,23 @@ int run()
         refuse(STDOUT_FILENO, "refusing to run: the helper must run as root, through pkexec");
         return 1;
     }
-    const std::optional<std::string> user = invokingUser(std::getenv("PKEXEC_UID"));
-    if (!user) {
+    if (!invokingUser(std::getenv("PKEXEC_UID"))) {
         refuse(STDOUT_FILENO, "refusing to run: PKEXEC_UID does not name a user");
         return 1;
     }
-    return serve(STDIN_FILENO, STDOUT_FILENO, commandEnvironment(*user));
+    if (argc != 3 || std::string(argv[1]) != "--products") {
+        refuse(STDOUT_FILENO, "usage: quorvantic-helper --products FOLDER");
+        return 1;
+    }
+    const std::string own = bundleProducts(resolved("/proc/self/exe"));
+    if (own.empty() || resolved(argv[2]) != own) {
+        refuse(STDOUT_FILENO, "refusing to run: " + std::string(argv[2]) +
+                                  " is not the Products folder of this helper's bundle");
+        return 1;
+    }
+    if (!dieWithParent())
+        return 1;
+    return serve(STDIN_FILENO, STDOUT_FILENO, systemRoots(own));
 }
 
 } // namespace helper

@@ -183,8 +183,9 @@ OperationResult writeText(const Operation &operation, const Roots &roots)
     if (!startsWith(path, roots.app, true))
         return failed("not inside the app folder: " + operation.second);
     const OpenedFolder parent = openParent(roots.app, path, "refusing to write through a link:");
+    // The folder's problem alone would not say which file was being written.
     if (!parent.fd.valid())
-        return failed(parent.problem);
+        return failed("cannot write " + operation.second + ": " + parent.problem);
 
     const int folder = parent.fd.get();
     const std::string &name = path.back();

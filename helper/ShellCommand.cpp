@@ -1,5 +1,6 @@
 #include "helper/ShellCommand.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -20,8 +21,11 @@ void closeIfOpen(int &fd)
     fd = -1;
 }
 
-void drain(int outRead, int errRead, std::string &out, std::string &err)
+// Reads both pipes until both close, keeping at most `limit` bytes of each;
+// true when anything was dropped.
+bool drain(int outRead, int errRead, std::string &out, std::string &err, std::size_t limit)
 {
+    bool dropped = false;
     pollfd fds[2] = {{outRead, POLLIN, 0}, {errRead, POLLIN, 0}};
     std::string *sinks[2] = {&out, &err};
     int open = 2;
@@ -30,20 +34,24 @@ void drain(int outRead, int errRead, std::string &out, std::string &err)
         if (::poll(fds, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
-            return;
+            return dropped;
         }
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || fds[i].revents == 0)
                 continue;
             const ssize_t n = ::read(fds[i].fd, chunk, sizeof chunk);
             if (n > 0) {
-                sinks[i]->append(chunk, static_cast<std::size_t>(n));
+                const std::size_t room = limit - std::min(limit, sinks[i]->size());
+                const auto got = static_cast<std::size_t>(n);
+                sinks[i]->append(chunk, std::min(room, got));
+                dropped = dropped || got > room;
             } else if (n == 0 || errno != EINTR) {
                 fds[i].fd = -1;
                 --open;
             }
         }
     }
+    return dropped;
 }
 
 // Starts `/bin/sh -c command` with the given standard descriptors; returns
@@ -144,7 +152,8 @@ ShellRun runShellCommand(const ShellLaunch &launch)
         return run;
     }
 
-    drain(outPipe[0], errPipe[0], run.result.standardOutput, run.result.standardError);
+    run.truncated = drain(outPipe[0], errPipe[0], run.result.standardOutput,
+                          run.result.standardError, launch.outputLimit);
     closeIfOpen(outPipe[0]);
     closeIfOpen(errPipe[0]);
     run.started = waitForShell(pid, run);

@@ -6,8 +6,9 @@
 #include <vector>
 
 // Runs one command with /bin/sh -c, standard input from /dev/null, and
-// collects its exit status and both outputs whole. Used by the privileged
-// helper and, in the calling process, for commands that need no privileges.
+// collects its exit status and both outputs, each up to a limit: what comes
+// beyond it is read and dropped, never held. Used in the calling process for
+// the commands that need no privileges.
 struct ShellLaunch
 {
     std::string command;
@@ -16,12 +17,15 @@ struct ShellLaunch
     std::vector<std::string> environment;
     // Empty: the child keeps this process's working directory.
     std::string workingDirectory;
+    // Bytes kept of each output.
+    std::size_t outputLimit = 64u << 20;
 };
 
 struct ShellRun
 {
     bool started = false;
-    std::string problem; // why the shell could not be started
+    std::string problem;    // why the shell could not be started
+    bool truncated = false; // an output went beyond the limit
     frame::CommandResult result;
 };
 

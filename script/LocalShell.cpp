@@ -1,6 +1,5 @@
 #include "script/LocalShell.h"
 
-#include "helper/HelperServer.h"
 #include "helper/ShellCommand.h"
 
 #include <QFile>
@@ -15,8 +14,19 @@ LocalShell::LocalShell(QMap<QString, QString> overrides, QString workingDirector
 
 ShellOutcome LocalShell::run(const QString &command)
 {
+    ShellOutcome outcome;
     ShellLaunch launch;
     launch.command = command.toStdString();
+    // One argument of a program holds at most this much; beyond it the shell
+    // could not even be started.
+    if (launch.command.size() > frame::maxCommandPayload) {
+        outcome.failure = ScriptError::raised(
+            ScriptErrorNumber::shellNotStarted,
+            QStringLiteral("The command is too long to run (%1 bytes; at most %2).")
+                .arg(launch.command.size())
+                .arg(frame::maxCommandPayload));
+        return outcome;
+    }
     launch.workingDirectory = QFile::encodeName(m_workingDirectory).toStdString();
     if (!m_overrides.isEmpty()) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -27,31 +37,22 @@ ShellOutcome LocalShell::run(const QString &command)
             launch.environment.push_back(entry.toStdString());
     }
     const ShellRun run = runShellCommand(launch);
-    ShellOutcome outcome;
     if (!run.started) {
         outcome.failure = ScriptError::raised(ScriptErrorNumber::shellNotStarted,
                                               QStringLiteral("The shell could not be started: %1.")
                                                   .arg(QString::fromStdString(run.problem)));
         return outcome;
     }
+    if (run.truncated) {
+        outcome.failure =
+            ScriptError::raised(ScriptErrorNumber::outputTooLarge,
+                                QStringLiteral("The command's output was larger than %1 MiB: %2")
+                                    .arg(launch.outputLimit >> 20)
+                                    .arg(command.left(200)));
+        return outcome;
+    }
     outcome.status = run.result.status;
     outcome.standardOutput = QByteArray::fromStdString(run.result.standardOutput);
     outcome.standardError = QByteArray::fromStdString(run.result.standardError);
     return outcome;
-}
-
-std::unique_ptr<CommandShell> LocalShell::forAdministrator()
-{
-    QMap<QString, QString> overrides;
-    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    if (!environment.contains(QStringLiteral("USER")) ||
-        !environment.contains(QStringLiteral("LOGNAME"))) {
-        if (const auto user = helper::invokingUser(std::to_string(::geteuid()).c_str())) {
-            const QString name = QString::fromStdString(*user);
-            for (const QString &key : {QStringLiteral("USER"), QStringLiteral("LOGNAME")})
-                if (!environment.contains(key))
-                    overrides.insert(key, name);
-        }
-    }
-    return std::make_unique<LocalShell>(overrides, QStringLiteral("/"));
 }

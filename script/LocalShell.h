@@ -13,11 +13,6 @@ public:
     explicit LocalShell(QMap<QString, QString> overrides = {}, QString workingDirectory = {});
     ShellOutcome run(const QString &command) override;
 
-    // For a process that already runs as root: administrator commands run
-    // here directly, from "/", with USER and LOGNAME naming this process's
-    // user when its environment lacks them (the install script needs $USER).
-    static std::unique_ptr<CommandShell> forAdministrator();
-
 private:
     QMap<QString, QString> m_overrides;
     QString m_workingDirectory;

@@ -1,13 +1,15 @@
 #include "script/PrivilegedSession.h"
 
 #include "helper/FrameCodec.h"
-#include "script/LocalShell.h"
+#include "helper/SystemLocations.h"
+#include "script/InstallOperationShell.h"
 #include "script/ScriptAnswer.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <QStandardPaths>
 
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace {
@@ -35,8 +37,15 @@ PrivilegedSession::~PrivilegedSession()
 
 QStringList PrivilegedSession::pkexecLauncher()
 {
-    const QString pkexec = QStandardPaths::findExecutable(QStringLiteral("pkexec"));
-    return pkexec.isEmpty() ? QStringList() : QStringList{pkexec};
+    // Never looked up on PATH: a program named pkexec early on a user's PATH
+    // could show a password prompt of its own.
+    for (const QString &pkexec :
+         {QStringLiteral("/usr/bin/pkexec"), QStringLiteral("/bin/pkexec")}) {
+        const QFileInfo file(pkexec);
+        if (file.isFile() && file.isExecutable())
+            return {pkexec};
+    }
+    return {};
 }
 
 QString PrivilegedSession::defaultHelperPath()
@@ -49,7 +58,7 @@ QString PrivilegedSession::defaultHelperPath()
 std::unique_ptr<CommandShell> PrivilegedSession::forThisProcess()
 {
     if (::geteuid() == 0)
-        return LocalShell::forAdministrator();
+        return InstallOperationShell::forThisExecutable();
     return std::make_unique<PrivilegedSession>(pkexecLauncher(), defaultHelperPath());
 }
 
@@ -102,9 +111,17 @@ std::optional<ScriptError> PrivilegedSession::start()
         return failure(ScriptErrorNumber::privilegedToolFailed,
                        QStringLiteral("The privileged helper is missing: %1.").arg(m_helperPath));
 
+    // No other process of this user may open our end of the helper's pipes
+    // through /proc or trace us while a root helper listens on them.
+    ::prctl(PR_SET_DUMPABLE, 0);
+    const QString products =
+        QDir::cleanPath(helper.canonicalPath() + QLatin1Char('/') +
+                        QString::fromUtf8(helper::locations::productsFromHelper.data(),
+                                          qsizetype(helper::locations::productsFromHelper.size())));
     m_process = std::make_unique<QProcess>();
     m_process->setProgram(m_launcher.first());
-    m_process->setArguments(m_launcher.mid(1) << helper.canonicalFilePath());
+    m_process->setArguments(m_launcher.mid(1) << helper.canonicalFilePath()
+                                              << QStringLiteral("--products") << products);
     m_process->start();
     if (!m_process->waitForStarted(-1))
         return failure(ScriptErrorNumber::privilegedToolFailed,

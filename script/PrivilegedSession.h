@@ -36,12 +36,12 @@ public:
     ~PrivilegedSession() override;
     ShellOutcome run(const QString &command) override;
 
-    // pkexec's absolute path as found on PATH, or an empty launcher.
+    // The first of /usr/bin/pkexec and /bin/pkexec that exists, or an empty launcher.
     static QStringList pkexecLauncher();
     // quorvantic-helper in ../libexec/quorvantic-installer beside this executable.
     static QString defaultHelperPath();
-    // What a script run uses for administrator commands on this machine:
-    // the commands directly when this process is root, else a session.
+    // What a script run uses for administrator commands on this machine: the
+    // install operations in this process when it is root, else a session.
     static std::unique_ptr<CommandShell> forThisProcess();
 
 private:

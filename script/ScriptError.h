@@ -46,4 +46,5 @@ inline constexpr qint64 userCanceled = -128;
 inline constexpr qint64 shellNotStarted = -10000;
 inline constexpr qint64 authorizationRefused = -60005;
 inline constexpr qint64 privilegedToolFailed = -60008;
+inline constexpr qint64 outputTooLarge = -60010;
 } // namespace ScriptErrorNumber

@@ -2,7 +2,7 @@
 // pkexec once per script run. Its protocol is in helper/FrameCodec.h.
 #include "helper/HelperServer.h"
 
-int main()
+int main(int argc, char **argv)
 {
-    return helper::run();
+    return helper::run(argc, argv);
 }

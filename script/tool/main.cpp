@@ -12,6 +12,9 @@
 namespace {
 
 constexpr int exitUsage = 64;
+// Far beyond any install script (ten thousand elements make about 12 MiB);
+// a larger input is refused before it is held, rather than exhausting memory.
+constexpr qint64 maxScriptBytes = 64 << 20;
 
 void writeTo(std::FILE *stream, const QString &text)
 {
@@ -30,7 +33,9 @@ int main(int argc, char *argv[])
         writeTo(stderr, QStringLiteral(
                             "usage: quorvantic-script FILE|-\n"
                             "Runs an installer script; prints its result, or \"Error: \" and the\n"
-                            "error (exit status 1, or 2 when the script does not compile).\n"));
+                            "error (exit status 1, or 2 when the script does not compile).\n"
+                            "Scripts up to 64 MiB are read; each command's output is kept up\n"
+                            "to 64 MiB, and a larger one fails the command.\n"));
         return exitUsage;
     }
 
@@ -43,8 +48,14 @@ int main(int argc, char *argv[])
                             .arg(arguments.first(), file.errorString()));
         return 1;
     }
+    const QByteArray bytes = file.read(maxScriptBytes + 1);
+    if (bytes.size() > maxScriptBytes) {
+        writeTo(stderr, QStringLiteral("Error: the script is larger than %1 MiB; nothing was run\n")
+                            .arg(maxScriptBytes >> 20));
+        return 2;
+    }
     QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString source = decoder(file.readAll());
+    const QString source = decoder(bytes);
     if (decoder.hasError()) {
         writeTo(stderr, QStringLiteral("Error: the script is not UTF-8 text\n"));
         return 2;

@@ -83,7 +83,7 @@ cp /etc/passwd "$sandbox/passwd"
 cp /etc/group "$sandbox/group"
 declare -A uidOf
 next=61000
-for role in allow deny cancel; do
+for role in allow deny cancel ask; do
     name=qve2e-$role
     while getent passwd "$next" >/dev/null || getent group "$next" >/dev/null; do
         next=$((next + 1))
@@ -98,10 +98,22 @@ mount --bind "$sandbox/group" /etc/group
 allowUser=qve2e-allow
 denyUser=qve2e-deny
 cancelUser=qve2e-cancel
+# Left to the installer's own action's defaults: no rule answers for this one.
+askUser=qve2e-ask
+
+# The installer's own polkit action, naming the sandbox's helper, beside the
+# system's actions; a bundle copied elsewhere falls back to pkexec's own action.
+mkdir -p "$sandbox/actions"
+cp -a /usr/share/polkit-1/actions/. "$sandbox/actions/"
+mount --bind "$sandbox/actions" /usr/share/polkit-1/actions
+sed "s#\(exec.path\">\)[^<]*<#\1$sandbox/bundle/usr/libexec/quorvantic-installer/quorvantic-helper<#" \
+    "$bundle/usr/share/polkit-1/actions/com.quorvantic.installer.helper.policy" \
+    >/usr/share/polkit-1/actions/com.quorvantic.installer.helper.policy
 
 cat >/etc/polkit-1/rules.d/10-quorvantic-e2e.rules <<RULES
 polkit.addRule(function(action, subject) {
-    if (action.id != "org.freedesktop.policykit.exec")
+    if (action.id != "org.freedesktop.policykit.exec" &&
+        action.id != "com.quorvantic.installer.helper")
         return polkit.Result.NOT_HANDLED;
     if (subject.user == "$allowUser")
         return polkit.Result.YES;
@@ -163,7 +175,7 @@ cp "$agent" "$sandbox/bin/cancel-agent"
 chmod 755 "$sandbox/bin/cancel-agent"
 
 # ------------------------------------------------- the sandbox works at all
-for role in allow deny cancel; do fresh_home "qve2e-$role"; done
+for role in allow deny cancel ask; do fresh_home "qve2e-$role"; done
 # pkexec asks about its parent, so each runs below a shell of the test user.
 rc=0; as_user "$allowUser" sh -c 'pkexec /bin/true; exit $?' 2>"$out/pkexec-allow.err" || rc=$?
 check "sandbox: pkexec runs a command for the allowed user" equal "$rc" 0
@@ -209,12 +221,30 @@ SUPP=/usr/local/share/Adobe/Plug-Ins/CC/Quorvantic/
 VIDEO=/usr/local/share/Adobe/Common/Plug-ins/7.0/MediaCore/Quorvantic/
 lrOf() { echo "$sandbox/home/$1/.local/share/Adobe/Lightroom/"; }
 
-# Runs the wizard's side of one install: NAME USER [driver options].
+# A copy of the bundle, named NAME, carrying the Products of the resources
+# folder RESOURCES: the helper serves only the bundle it belongs to, so every
+# other set of products is installed from a bundle of its own. Prints its root.
+bundle_with() {
+    local name=$1 resources=$2 root=$sandbox/bundles/$1
+    rm -rf "$root"
+    mkdir -p "$sandbox/bundles"
+    cp -a "$sandbox/bundle" "$root"
+    rm -rf "$root/usr/share/quorvantic-installer/Products"
+    cp -a "$resources/Products" "$root/usr/share/quorvantic-installer/Products"
+    echo "$root"
+}
+resourcesOf() { echo "$1/usr/share/quorvantic-installer"; }
+
+# Runs the wizard's side of one install: NAME USER [--bundle ROOT] [driver options].
 install_as() {
-    local name=$1 user=$2
+    local name=$1 user=$2 root=$sandbox/bundle
     shift 2
+    if [[ ${1:-} == --bundle ]]; then
+        root=$2
+        shift 2
+    fi
     local status=0
-    as_user "$user" "$sandbox/bundle/usr/bin/quorvantic-e2e-driver" \
+    as_user "$user" timeout 120 "$root/usr/bin/quorvantic-e2e-driver" \
         --state "$out/$name.state" "$@" >"$out/$name.stdout" 2>"$out/$name.stderr" || status=$?
     check "$name: the driver ends normally" equal "$status" 0
     ((status == 0)) || sed 's/^/   /' "$out/$name.stderr"
@@ -356,9 +386,10 @@ echo preset >"$lrFolder/Quorvantic Velamorph 4/\$(cd ~qve2e-allow&&touch pwned-p
 chmod -R go+rX "$hostile"
 fresh_system
 fresh_home "$allowUser"
-install_as hostile "$allowUser" --resources "$hostile"
+hostileBundle=$(bundle_with hostile "$hostile")
+install_as hostile "$allowUser" --bundle "$hostileBundle"
 succeeded hostile
-check_layout hostile "$hostile" "$allowUser"
+check_layout hostile "$(resourcesOf "$hostileBundle")" "$allowUser"
 check "hostile: no command hidden in a name ran" \
     equal "$(find / /tmp -maxdepth 1 -name 'pwned*'; find "$sandbox" /root /opt /usr/local/share -name 'pwned*')" ""
 
@@ -368,7 +399,7 @@ mkdir -p "$empty/Products/Calmfield 6"
 chmod -R go+rX "$empty"
 fresh_system
 fresh_home "$allowUser"
-install_as empty "$allowUser" --resources "$empty"
+install_as empty "$allowUser" --bundle "$(bundle_with empty "$empty")"
 succeeded empty
 check "empty: only the maker's folder" equal "$(find /opt /usr/local/share -mindepth 1)" /opt/Quorvantic
 
@@ -405,7 +436,8 @@ check "denied: nothing installed" equal "$(find /opt /usr/local/share -mindepth 
 fresh_system
 fresh_home "$cancelUser"
 install_as cancelled "$cancelUser" --agent "$sandbox/bin/cancel-agent"
-check "cancelled: the agent was asked" grep -q "dismissing org.freedesktop.policykit.exec" "$out/cancelled.stderr"
+check "cancelled: the agent was asked for the installer's action" \
+    grep -q "dismissing com.quorvantic.installer.helper" "$out/cancelled.stderr"
 check "cancelled: the page stays" equal "$(statePage cancelled)" install
 check "cancelled: completedWithErrors false" equal "$(stateFailed cancelled)" false
 check "cancelled: no log text" equal "$(stateLog cancelled)" ""
@@ -421,7 +453,7 @@ echo preset >"$broken/Products/Velamorph 4/Velamorph 4 Lightroom/Quorvantic Vela
 chmod -R go+rX "$broken"
 fresh_system
 fresh_home "$allowUser"
-install_as no-module "$allowUser" --resources "$broken"
+install_as no-module "$allowUser" --bundle "$(bundle_with no-module "$broken")"
 failed_with no-module "Path.txt"
 lr=$(lrOf "$allowUser")
 check "no-module: the copy before it took effect" test -d "${APP}Velamorph 4 Lightroom/Velamorph4.app"
@@ -436,7 +468,7 @@ head -c 4194304 /dev/zero >"$big/Products/Calmfield 6/Calmfield 6 Plugin/large.b
 chmod -R go+rX "$big"
 fresh_system 1m
 fresh_home "$allowUser"
-install_as full "$allowUser" --resources "$big"
+install_as full "$allowUser" --bundle "$(bundle_with full "$big")"
 failed_with full "No space left on device"
 
 # 6. The installer's own command line, unattended, on the same sandbox.
@@ -472,12 +504,9 @@ if [[ -x $installer ]]; then
     check "unattended: the same layout as the wizard's" equal "$(layout_listing "$allowUser")" "$first"
 
     # A bundle whose Lightroom element lacks its module folder.
-    cp -a "$sandbox/bundle" "$sandbox/broken-bundle"
-    rm -rf "$sandbox/broken-bundle/usr/share/quorvantic-installer/Products"
-    cp -a "$broken/Products" "$sandbox/broken-bundle/usr/share/quorvantic-installer/Products"
     fresh_system
     fresh_home "$allowUser"
-    unattended_as unattended-broken "$allowUser" "" "$sandbox/broken-bundle"
+    unattended_as unattended-broken "$allowUser" "" "$(bundle_with broken "$broken")"
     check "unattended-broken: exit status 1" equal "$(exitOf unattended-broken)" 1
     check "unattended-broken: the shell's message on standard error" \
         grep -q "^Installation failed: .*Path.txt" "$out/unattended-broken.stderr"
@@ -492,6 +521,9 @@ if [[ -x $installer ]]; then
 else
     check "the installer executable is built ($installer)" false
 fi
+
+# What root will and will not do for a user.
+source "$(dirname "$0")/root-boundaries.sh"
 
 echo "$failures failed"
 # What each run left, for reading the log (ctest shows it on failure or with -V).

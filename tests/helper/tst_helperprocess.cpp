@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <unistd.h>
@@ -14,6 +15,38 @@ const QString helperPath = QStringLiteral(QUORVANTIC_LIBEXEC_DIR "/quorvantic-he
 QByteArray bytes(const std::string &text)
 {
     return QByteArray::fromStdString(text);
+}
+
+QByteArray command(const QString &text)
+{
+    return bytes(frame::encode(frame::Type::command, text.toStdString()));
+}
+
+// The helper's own bundle, as the build lays it out.
+const QString products =
+    QFileInfo(QStringLiteral(QUORVANTIC_LIBEXEC_DIR "/../../share/quorvantic-installer/Products"))
+        .canonicalFilePath();
+
+// A file that only a refused command would make.
+const QString witness = QStringLiteral("/tmp/quorvantic-test-refused-command-ran");
+
+// An expected reply; a "*" stands for any text.
+bool matches(const QString &got, const QString &expected)
+{
+    QString pattern = QRegularExpression::escape(expected);
+    pattern.replace(QStringLiteral("\\*"), QStringLiteral(".*"));
+    return QRegularExpression(QRegularExpression::anchoredPattern(pattern),
+                              QRegularExpression::DotMatchesEverythingOption)
+        .match(got)
+        .hasMatch();
+}
+
+// pkexec leaves the helper no environment but the invoking user's id.
+void asPkexecWould(QProcess &helper)
+{
+    QProcessEnvironment environment;
+    environment.insert("PKEXEC_UID", "0");
+    helper.setProcessEnvironment(environment);
 }
 
 QByteArray header(char type, quint32 length)
@@ -66,26 +99,29 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<int>("exitCode");
         const QString hello = "H:" + QString::fromLatin1(frame::helloText.data());
-        const QByteArray echo = bytes(frame::encode(frame::Type::command, "echo hi"));
+        // An install operation that changes nothing on this machine.
+        const QByteArray absent = command("rm -R -f \"/opt/Quorvantic/.quorvantic-test-absent\"");
         QTest::newRow("input closed at once") << QByteArray() << QStringList{hello} << 0;
-        QTest::newRow("two commands")
-            << echo + bytes(frame::encode(frame::Type::command, "echo e >&2; exit 4"))
-            << QStringList{hello, "R:0:hi\n:", "R:4::e\n"} << 0;
-        // The helper ignores SIGPIPE for itself; its commands must not inherit
-        // that (nor a blocked signal), or a pipeline's writer would never stop.
-        QTest::newRow("commands get the default signal dispositions")
-            << bytes(frame::encode(
-                   frame::Type::command,
-                   "ign=$(sed -n 's/^SigIgn:\\t//p' /proc/$$/status); "
-                   "blk=$(sed -n 's/^SigBlk:\\t//p' /proc/$$/status); "
-                   "echo $(( 0x$ign & 86023 )) $(( 0x$blk )); yes | head -n 1 >/dev/null"))
-            << QStringList{hello, "R:0:0 0\n:"} << 0;
+        QTest::newRow("install operations")
+            << absent + absent << QStringList{hello, "R:0::", "R:0::"} << 0;
+        QTest::newRow("a target outside the install locations")
+            << command("rm -R -f \"/etc/quorvantic-test-absent\"") + absent
+            << QStringList{hello, "R:1::*/etc/quorvantic-test-absent*", "R:0::"} << 0;
+        QTest::newRow("a shell command")
+            << command("id > " + witness) + absent
+            << QStringList{hello, "E:not an install operation: id > " + witness} << 2;
+        QTest::newRow("shell syntax after an operation")
+            << command("rm -R -f \"/opt/Quorvantic/.quorvantic-test-absent\"; touch " + witness)
+            << QStringList{hello, "E:not an install operation: *"} << 2;
+        QTest::newRow("a substitution inside an operand")
+            << command("rm -R -f \"/opt/Quorvantic/$(touch " + witness + ")\"")
+            << QStringList{hello, "E:not an install operation: *"} << 2;
         QTest::newRow("unknown type")
             << QByteArray("Zjunk")
             << QStringList{hello, "E:malformed request: unexpected frame type"} << 2;
         QTest::newRow("a reply sent to the helper")
-            << echo + bytes(frame::encode(frame::Type::result, "x"))
-            << QStringList{hello, "R:0:hi\n:", "E:malformed request: unexpected frame type"} << 2;
+            << absent + bytes(frame::encode(frame::Type::result, "x"))
+            << QStringList{hello, "R:0::", "E:malformed request: unexpected frame type"} << 2;
         QTest::newRow("oversized")
             << header('C', quint32(frame::maxCommandPayload + 1)) + "echo never"
             << QStringList{hello, "E:malformed request: frame too large"} << 2;
@@ -106,17 +142,90 @@ private slots:
         QFETCH(int, exitCode);
         if (::geteuid() != 0)
             QSKIP("the helper runs only as root (the tests run as root in CI)");
+        QFile::remove(witness);
         QProcess helper;
-        QProcessEnvironment environment;
-        environment.insert("PKEXEC_UID", "0");
-        helper.setProcessEnvironment(environment);
-        helper.start(helperPath);
+        asPkexecWould(helper);
+        helper.start(helperPath, {"--products", products});
         QVERIFY(helper.waitForStarted());
         helper.write(input);
         helper.closeWriteChannel();
         QVERIFY(helper.waitForFinished(30000));
-        QCOMPARE(replies(helper.readAllStandardOutput()), expected);
+        const QStringList got = replies(helper.readAllStandardOutput());
+        QCOMPARE(got.size(), expected.size());
+        for (int i = 0; i < got.size(); ++i)
+            QVERIFY2(matches(got[i], expected[i]), qPrintable(got[i] + " vs " + expected[i]));
         QCOMPARE(helper.exitCode(), exitCode);
+        QVERIFY2(!QFile::exists(witness), "a refused command ran");
+    }
+
+    // The helper serves only the bundle it belongs to.
+    void refusesAnotherBundle_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("no folder")
+            << QStringList{} << "E:usage: quorvantic-helper --products FOLDER";
+        QTest::newRow("another folder")
+            << QStringList{"--products", "/tmp"}
+            << "E:refusing to run: /tmp is not the Products folder of this helper's bundle";
+        QTest::newRow("a missing folder")
+            << QStringList{"--products", products + "/../Nothing"}
+            << "E:refusing to run: " + products +
+                   "/../Nothing is not the Products folder of this helper's bundle";
+    }
+    void refusesAnotherBundle()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, refusal);
+        if (::geteuid() != 0)
+            QSKIP("the helper runs only as root (the tests run as root in CI)");
+        QProcess helper;
+        asPkexecWould(helper);
+        helper.start(helperPath, arguments);
+        helper.closeWriteChannel();
+        QVERIFY(helper.waitForFinished(30000));
+        QCOMPARE(replies(helper.readAllStandardOutput()), QStringList{refusal});
+        QCOMPARE(helper.exitCode(), 1);
+    }
+
+    // What the user's shell hands down through pkexec does not reach root: a
+    // tiny file-size limit, ignored and blocked signals, an open descriptor.
+    // (The limit is a soft one: lifting a hard limit needs CAP_SYS_RESOURCE,
+    // which root in some containers lacks.)
+    void startsClean()
+    {
+        if (::geteuid() != 0)
+            QSKIP("the helper runs only as root (the tests run as root in CI)");
+        QProcess helper;
+        asPkexecWould(helper);
+        helper.start("/bin/bash", {"-c",
+                                   "ulimit -S -f 4; trap '' USR1 ALRM XFSZ TERM; exec 7</dev/null; "
+                                   "exec \"$0\" --products \"$1\"",
+                                   helperPath, products});
+        QVERIFY(helper.waitForStarted());
+        QTRY_VERIFY(helper.bytesAvailable() > 0 || helper.waitForReadyRead(100));
+        const QString proc = "/proc/" + QString::number(helper.processId());
+        QFile status(proc + "/status");
+        QVERIFY(status.open(QIODevice::ReadOnly));
+        const QString text = QString::fromLatin1(status.readAll());
+        const auto field = [&](const QString &name) {
+            const qsizetype at = text.indexOf(name + ":\t");
+            return text.mid(at + name.size() + 2, 16);
+        };
+        // Only SIGPIPE (bit 13) stays ignored; nothing is blocked.
+        QCOMPARE(field("SigIgn"), QStringLiteral("0000000000001000"));
+        QCOMPARE(field("SigBlk"), QStringLiteral("0000000000000000"));
+        QFile limits(proc + "/limits");
+        QVERIFY(limits.open(QIODevice::ReadOnly));
+        const QString limitText = QString::fromLatin1(limits.readAll());
+        QVERIFY2(QRegularExpression("Max file size\\s+unlimited\\s+unlimited")
+                     .match(limitText)
+                     .hasMatch(),
+                 qPrintable(limitText));
+        QVERIFY(!QFileInfo::exists(proc + "/fd/7"));
+        helper.closeWriteChannel();
+        QVERIFY(helper.waitForFinished(30000));
+        QCOMPARE(helper.exitCode(), 0);
     }
 
     void refusesWithoutRoot()
@@ -148,7 +257,9 @@ private slots:
             "<annotate key=\"org.freedesktop.policykit.exec.path\">" + helperPath + "</annotate>";
         QVERIFY2(policy.contains(annotation), qPrintable(policy));
         QVERIFY(QFileInfo(helperPath).isExecutable());
-        QVERIFY(policy.contains("<allow_active>auth_admin_keep</allow_active>"));
+        // One authentication per run: none of the three may keep it.
+        QVERIFY(!policy.contains("auth_admin_keep"));
+        QCOMPARE(policy.count("auth_admin</allow_"), 3);
         QVERIFY(policy.contains("install the Quorvantic plug-ins"));
     }
 };

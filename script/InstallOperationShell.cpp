@@ -1,0 +1,38 @@
+#include "script/InstallOperationShell.h"
+
+#include "helper/HelperServer.h"
+#include "helper/InstallCommand.h"
+#include "helper/SystemLocations.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+InstallOperationShell::InstallOperationShell(helper::InstallRoots roots) : m_roots(std::move(roots))
+{}
+
+ShellOutcome InstallOperationShell::run(const QString &command)
+{
+    ShellOutcome outcome;
+    const helper::ParsedCommand parsed = helper::parseInstallCommand(command.toStdString());
+    if (!parsed.ok) {
+        outcome.failure = ScriptError::raised(
+            ScriptErrorNumber::privilegedToolFailed,
+            QStringLiteral("Refused: not an install operation: %1").arg(command));
+        return outcome;
+    }
+    const helper::OperationResult done = helper::perform(parsed.operation, m_roots);
+    if (!done.ok) {
+        outcome.status = 1;
+        outcome.standardError = QByteArray::fromStdString(done.message) + '\n';
+    }
+    return outcome;
+}
+
+std::unique_ptr<CommandShell> InstallOperationShell::forThisExecutable()
+{
+    const QString executable = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString products = QFileInfo(QFileInfo(executable).absolutePath() + QLatin1Char('/') +
+                                       QString::fromUtf8(helper::locations::productsFromExecutable))
+                                 .canonicalFilePath();
+    return std::make_unique<InstallOperationShell>(helper::systemRoots(products.toStdString()));
+}
