@@ -9,14 +9,23 @@
 #include <QGuiApplication>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
-void writeTo(FILE *stream, const QString &text)
+// False when the text could not be written whole (a full disk, a closed
+// descriptor): an action whose output is lost has not been done.
+bool writeTo(FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
-    std::fflush(stream);
+    const size_t written = std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    return std::fflush(stream) == 0 && written == static_cast<size_t>(bytes.size()) &&
+           !std::ferror(stream);
+}
+
+int outputStatus(bool written)
+{
+    return written ? CommandLine::success : CommandLine::installationFailed;
 }
 
 int printLicense()
@@ -31,14 +40,34 @@ int printLicense()
     QString text = document.data().toPlainText();
     if (!text.endsWith(QLatin1Char('\n')))
         text += QLatin1Char('\n');
-    writeTo(stdout, text);
-    return CommandLine::success;
+    return outputStatus(writeTo(stdout, text));
+}
+
+// A bundle that cannot be installed from as given: said before anything is
+// asked or run.
+std::optional<QString> unusableBundle(const Installer &installer)
+{
+    Document document;
+    document.setResourcesFolder(installer.resourcesFolder());
+    document.load(QStringLiteral("QuorvanticEULA"));
+    if (document.data().isEmpty())
+        return QStringLiteral("the licence could not be read from %1, so it cannot have been "
+                              "accepted; nothing was installed.")
+            .arg(document.resourcesFolder());
+    const QString problem = installer.bundleProblem();
+    if (!problem.isEmpty())
+        return problem;
+    return std::nullopt;
 }
 
 int installUnattended()
 {
     AppSettings settings;
     Installer installer(settings);
+    if (const std::optional<QString> problem = unusableBundle(installer)) {
+        writeTo(stderr, QStringLiteral("Installation failed: %1\n").arg(*problem));
+        return CommandLine::usageError;
+    }
     installer.fillProducts();
     const UnattendedInstall::Result result = UnattendedInstall::run(installer);
     switch (result.outcome) {
@@ -91,15 +120,12 @@ int CommandLine::run(int argc, char *argv[])
         writeTo(stderr, parser.errorText() + QStringLiteral("\nTry --help for the options.\n"));
         return usageError;
     }
-    if (parser.isSet(helpOption)) {
-        writeTo(stdout, parser.helpText());
-        return success;
-    }
-    if (parser.isSet(versionOption)) {
-        writeTo(stdout, QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
-                                                      QCoreApplication::applicationVersion()));
-        return success;
-    }
+    if (parser.isSet(helpOption))
+        return outputStatus(writeTo(stdout, parser.helpText()));
+    if (parser.isSet(versionOption))
+        return outputStatus(
+            writeTo(stdout, QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
+                                                          QCoreApplication::applicationVersion())));
     if (!parser.positionalArguments().isEmpty()) {
         writeTo(stderr, QStringLiteral("Unexpected argument: %1\nTry --help for the options.\n")
                             .arg(parser.positionalArguments().constFirst()));
@@ -127,8 +153,7 @@ int CommandLine::run(int argc, char *argv[])
         AppSettings settings;
         Installer installer(settings);
         installer.fillProducts();
-        writeTo(stdout, installer.composeInstallScript() + QLatin1Char('\n'));
-        return success;
+        return outputStatus(writeTo(stdout, installer.composeInstallScript() + QLatin1Char('\n')));
     }
     if (!parser.isSet(acceptLicense)) {
         writeTo(stderr,

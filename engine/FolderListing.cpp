@@ -1,6 +1,7 @@
 #include "engine/FolderListing.h"
 
 #include <QFile>
+#include <QStringDecoder>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -15,6 +16,32 @@ QString describe(const QString &folder, int error)
 {
     return QStringLiteral("The folder \"%1\" could not be listed: %2")
         .arg(folder, QString::fromStdString(std::generic_category().message(error)));
+}
+
+bool isUtf8(const QByteArray &name)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = decoder(name); // decodes only when made a string
+    return !decoder.hasError();
+}
+
+// The name with every byte that is not part of valid UTF-8 written as \xNN.
+QString escapedName(const QByteArray &name)
+{
+    QString out;
+    for (qsizetype i = 0; i < name.size();) {
+        qsizetype length = 1;
+        while (length <= 4 && i + length <= name.size() && !isUtf8(name.mid(i, length)))
+            ++length;
+        if (length <= 4 && i + length <= name.size()) {
+            out += QString::fromUtf8(name.mid(i, length));
+            i += length;
+        } else {
+            out += QStringLiteral("\\x%1").arg(uchar(name[i]), 2, 16, QLatin1Char('0'));
+            ++i;
+        }
+    }
+    return out;
 }
 
 bool isRealFolder(const QByteArray &path, unsigned char type)
@@ -52,8 +79,12 @@ FolderListing listSubfolders(const QString &folder)
         if (name == "." || name == "..")
             continue;
         const QByteArray path = prefix + name;
-        if (isRealFolder(path, entry->d_type))
-            listing.subfolders.append(QFile::decodeName(path));
+        if (!isRealFolder(path, entry->d_type))
+            continue;
+        if (isUtf8(name))
+            listing.subfolders.append(QString::fromUtf8(path));
+        else
+            listing.undecodable.append(escapedName(name));
     }
     if (errno != 0) {
         listing.error = describe(folder, errno);

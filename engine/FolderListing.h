@@ -10,6 +10,9 @@ struct FolderListing
     bool ok = false;
     QString error;          // why the folder could not be listed
     QStringList subfolders; // absolute paths without a trailing "/", sorted
+    // Sub-folders whose names are not UTF-8, with each bad byte shown as \xNN.
+    // They are left out of `subfolders`: decoded, they would name no folder.
+    QStringList undecodable;
 };
 
 FolderListing listSubfolders(const QString &folder);

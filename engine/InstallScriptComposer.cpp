@@ -35,6 +35,18 @@ QString shellQuoted(const QString &operand)
     return quoted;
 }
 
+// "product/element": the part of an element's path that the bundle itself
+// names. Which kind an element is comes from here, never from the folders the
+// bundle happens to be saved in ("Lightroom exports/...").
+QString productAndElement(const QString &path)
+{
+    const qsizetype elementSlash = path.lastIndexOf(QLatin1Char('/'));
+    if (elementSlash <= 0)
+        return path;
+    const qsizetype productSlash = path.lastIndexOf(QLatin1Char('/'), elementSlash - 1);
+    return path.mid(productSlash + 1);
+}
+
 enum class RunAs
 {
     administrator,
@@ -62,9 +74,10 @@ public:
             if (path.size() > 1 && path.endsWith(QLatin1Char('/')))
                 path.chop(1);
             const QString name = ProductNames::nameOf(path);
-            if (path.contains(QLatin1String("Lightroom")))
-                lightroomBlock(path, name);
-            else if (path.contains(QLatin1String("Video Plugin")))
+            const QString kind = productAndElement(path);
+            if (kind.contains(QLatin1String("Lightroom")))
+                lightroomBlock(path, name, kind);
+            else if (kind.contains(QLatin1String("Video Plugin")))
                 videoBlock(path, name);
             else
                 pluginBlock(path, name);
@@ -112,9 +125,9 @@ private:
         link(m_loc.app + name, m_loc.video + name);
     }
 
-    void lightroomBlock(const QString &path, const QString &name)
+    void lightroomBlock(const QString &path, const QString &name, const QString &kind)
     {
-        const bool v3 = path.contains(QLatin1String("Velamorph 3"));
+        const bool v3 = kind.contains(QLatin1String("Velamorph 3"));
         const QString v = v3 ? QStringLiteral("3") : QStringLiteral("4");
         const QString &id = v3 ? lightroomPresetIdV3 : lightroomPresetIdV4;
         const QString installed = m_loc.app + name;

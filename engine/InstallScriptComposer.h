@@ -16,7 +16,9 @@ enum class ShellDialect
 
 // Turns a list of element folders into the install script: one `do shell script`
 // line per file-system change, inside an error trap that answers "Ok" or the
-// first failing line's message. A pure function of its arguments.
+// first failing line's message. A pure function of its arguments. An element's
+// kind (photo host, video, plug-in) and version come from its product folder's
+// and its own name, never from the folders above them.
 //
 // Every operand is quoted for the shell and the whole command then for the
 // script's string literal, so no character of a folder name is ever read as

@@ -53,9 +53,27 @@ void Installer::fillProducts()
     m_settings.setProducts(productsToInstall());
 }
 
-QStringList Installer::elementsToCopy() const
+QString Installer::bundleProblem() const
 {
-    QStringList elements;
+    const QString resources = resourcesFolder();
+    if (resources.isEmpty())
+        return QStringLiteral("The installer's resources folder could not be found.");
+    const QString folder = resources + QStringLiteral("/Products");
+    const FolderListing listing = listSubfolders(folder);
+    if (!listing.ok)
+        return listing.error;
+    if (!listing.undecodable.isEmpty())
+        return QStringLiteral("The product folder \"%1\" in \"%2\" has a name that is not UTF-8; "
+                              "nothing was installed.")
+            .arg(listing.undecodable.constFirst(), folder);
+    if (listing.subfolders.isEmpty())
+        return QStringLiteral("There is nothing to install: \"%1\" holds no product.").arg(folder);
+    return QString();
+}
+
+Installer::Plan Installer::plan() const
+{
+    Plan plan;
     const ProductMap &products = m_settings.products();
     for (auto it = products.cbegin(); it != products.cend(); ++it) {
         if (!it.value())
@@ -63,12 +81,32 @@ QStringList Installer::elementsToCopy() const
         const FolderListing listing = listSubfolders(it.key());
         if (!listing.ok) {
             printDiagnostic(QStringLiteral("Fail__ ") + listing.error);
+            plan.unreadable.append(listing.error);
             continue;
         }
+        if (!listing.undecodable.isEmpty() && plan.refusal.isEmpty())
+            plan.refusal = QStringLiteral("The element folder \"%1\" of \"%2\" has a name that is "
+                                          "not UTF-8; nothing was installed.")
+                               .arg(listing.undecodable.constFirst(), it.key());
         // The listing gives plain paths without a trailing "/".
-        elements.append(listing.subfolders);
+        plan.elements.append(listing.subfolders);
     }
-    return elements;
+    if (plan.refusal.isEmpty() && plan.elements.isEmpty()) {
+        const QString problem = bundleProblem();
+        if (!problem.isEmpty())
+            plan.refusal = problem;
+        else if (!plan.unreadable.isEmpty())
+            plan.refusal = plan.unreadable.join(QLatin1Char('\n'));
+        else
+            plan.refusal = QStringLiteral("There is nothing to install: the products hold no "
+                                          "element folder.");
+    }
+    return plan;
+}
+
+QStringList Installer::elementsToCopy() const
+{
+    return plan().elements;
 }
 
 QString Installer::composeInstallScript() const
@@ -79,14 +117,31 @@ QString Installer::composeInstallScript() const
 
 void Installer::installSelectedProducts()
 {
-    const QString script = composeInstallScript();
+    const Plan planned = plan();
+    if (!planned.refusal.isEmpty()) {
+        failWithoutRunning(planned.refusal);
+        return;
+    }
+    const QString script = InstallScriptComposer::compose(
+        planned.elements, Product::installLocations(), ShellDialect::gnu);
     printDiagnostic(QStringLiteral("SCRIPT -- ") + script);
+    m_unreadable = planned.unreadable;
     performScript(script);
+    m_unreadable.clear();
+}
+
+void Installer::failWithoutRunning(const QString &message)
+{
+    m_settings.setCompletedWithErrors(true);
+    m_settings.setLogDetailsStr(message);
+    m_settings.setCurrentPage(Page::summary);
 }
 
 void Installer::performScript(const QString &script)
 {
-    runAndWait(script, [this](const ScriptOutcome &outcome) {
+    // What the run left out is part of its answer, applied with it.
+    const QStringList unreadable = m_unreadable;
+    runAndWait(script, [this, unreadable](const ScriptOutcome &outcome) {
         if (outcome.errorInfo) {
             printDiagnostic(QStringLiteral("Error: ") + *outcome.errorInfo);
             m_settings.setCompletedWithErrors(true);
@@ -99,6 +154,11 @@ void Installer::performScript(const QString &script)
         if (answer != ScriptAnswer::ok) {
             m_settings.setCompletedWithErrors(true);
             m_settings.setLogDetailsStr(answer);
+        } else if (!unreadable.isEmpty()) {
+            m_settings.setCompletedWithErrors(true);
+            m_settings.setLogDetailsStr(
+                QStringLiteral("The other products were installed; these could not be read:\n") +
+                unreadable.join(QLatin1Char('\n')));
         }
         m_settings.setCurrentPage(Page::summary);
         printDiagnostic(QStringLiteral("ERROR VALUE ") + answer);

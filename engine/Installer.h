@@ -39,11 +39,20 @@ public:
     // filled from the catalogue (two writes, as a window would see them).
     void fillProducts();
 
+    // Why nothing can be installed from the resources folder as it is (none
+    // found, no readable "Products" folder, no product in it, a name that is
+    // not UTF-8); empty when the bundle can be installed from.
+    QString bundleProblem() const;
+
     // The direct sub-folders of every selected product, in product order.
     QStringList elementsToCopy() const;
     // The install script for the selected products, composed but not run.
     QString composeInstallScript() const;
-    // Composes, prints "SCRIPT -- " with it, and runs it.
+    // Composes, prints "SCRIPT -- " with it, and runs it. When there is nothing
+    // to install, or a name that could not be installed, nothing runs and no
+    // authentication is asked for: the summary shows the failure and why. A
+    // product that cannot be listed ("Fail__ ...") leaves the others to
+    // install, and the run then ends as a failure naming it.
     void installSelectedProducts();
     // Runs `script` and returns once it has run; its answer is applied by a
     // handler posted to this thread: "User canceled." changes nothing, "Ok"
@@ -61,6 +70,17 @@ signals:
     void scriptWaitFinished();
 
 private:
+    // What the selected products hold, and what keeps them from installing.
+    struct Plan
+    {
+        QStringList elements;
+        QStringList unreadable; // one line per product that could not be listed
+        QString refusal;        // why nothing may run at all
+    };
+    Plan plan() const;
+    // The summary's failure without running anything.
+    void failWithoutRunning(const QString &message);
+
     // The one way a script runs: a job on the global pool runs it while this
     // thread waits; the job releases the wait on every path before it posts
     // `handler` with the outcome here, so the wait cannot deadlock.
@@ -69,4 +89,6 @@ private:
     AppSettings &m_settings;
     ScriptExecutor m_scriptExecutor;
     QString m_resourcesFolder;
+    // Products of the run in progress that could not be listed.
+    QStringList m_unreadable;
 };

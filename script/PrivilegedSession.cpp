@@ -138,6 +138,12 @@ std::optional<ScriptError> PrivilegedSession::start()
             m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
         if (status == 126)
             return failure(ScriptErrorNumber::userCanceled, ScriptAnswer::userCanceled);
+        // pkexec says this when it cannot reach polkit at all: nobody refused.
+        if (status == 127 && said.startsWith(QLatin1String("Error checking for authorization")))
+            return failure(ScriptErrorNumber::authorizationRefused,
+                           QStringLiteral("The administrator authorisation could not be asked "
+                                          "for: polkit is not running or cannot be reached (%1)")
+                               .arg(said));
         if (status == 127)
             return failure(
                 ScriptErrorNumber::authorizationRefused,

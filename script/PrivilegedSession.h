@@ -18,6 +18,8 @@ class QProcess;
 //   -128   "User canceled."  (the launcher exited 126 before the helper greeted)
 //   -60005 "The administrator authorisation was refused."  (exit status 127),
 //          followed by ": " and the launcher's own message when it gave one
+//   -60005 "The administrator authorisation could not be asked for: polkit is
+//          not running or cannot be reached (MESSAGE)"  (127, pkexec's own check failed)
 //   -60008 "Administrator commands need pkexec, which is not installed
 //          (install the package pkexec)."  (no launcher)
 //   -60008 "The privileged helper is missing: PATH."

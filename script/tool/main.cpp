@@ -29,7 +29,10 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments().mid(1);
-    if (arguments.size() != 1 || arguments.first() == QLatin1String("--help")) {
+    // An option it does not know is a usage error, not a file it cannot read.
+    const bool option = !arguments.isEmpty() && arguments.first().startsWith(QLatin1Char('-')) &&
+                        arguments.first() != QLatin1String("-");
+    if (arguments.size() != 1 || option) {
         writeTo(stderr, QStringLiteral(
                             "usage: quorvantic-script FILE|-\n"
                             "Runs an installer script; prints its result, or \"Error: \" and the\n"
@@ -48,7 +51,14 @@ int main(int argc, char *argv[])
                             .arg(arguments.first(), file.errorString()));
         return 1;
     }
-    const QByteArray bytes = file.read(maxScriptBytes + 1);
+    // A pipe gives what it holds at the moment: read until its end, or past the limit.
+    QByteArray bytes;
+    while (bytes.size() <= maxScriptBytes) {
+        const QByteArray chunk = file.read(maxScriptBytes + 1 - bytes.size());
+        if (chunk.isEmpty())
+            break;
+        bytes += chunk;
+    }
     if (bytes.size() > maxScriptBytes) {
         writeTo(stderr, QStringLiteral("Error: the script is larger than %1 MiB; nothing was run\n")
                             .arg(maxScriptBytes >> 20));

@@ -2,9 +2,14 @@
 #include "engine/Installer.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -105,6 +110,76 @@ private slots:
         QVERIFY(text.contains("WITHOUT WARRANTY OF ANY KIND."));
         QVERIFY(!text.contains("\\par"));
         QVERIFY(!text.contains('{'));
+    }
+
+    // An action whose output is lost has not been done.
+    void lostOutputFails_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("script") << QStringList{"--print-script"};
+        QTest::newRow("licence") << QStringList{"--license"};
+        QTest::newRow("help") << QStringList{"--help"};
+        QTest::newRow("version") << QStringList{"--version"};
+    }
+    void lostOutputFails()
+    {
+        QFETCH(QStringList, arguments);
+        QProcess process;
+        process.setStandardOutputFile("/dev/full");
+        process.start(QStringLiteral(QUORVANTIC_BIN_DIR "/quorvantic-installer"), arguments);
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 1);
+    }
+
+    // A bundle that cannot be installed from as it is: said, with status 64,
+    // before anything is asked or run. The installer runs from a copy of the
+    // bundle laid out for each case, and as an unprivileged user where the
+    // tests run as root, so that nothing could reach the system's folders.
+    void unusableBundle_data()
+    {
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no resources folder")
+            << QStringList{} << "Installation failed: the licence could not be read from";
+        QTest::newRow("no licence") << QStringList{"Products/A/A Plugin/"}
+                                    << "Installation failed: the licence could not be read from";
+        QTest::newRow("no Products folder")
+            << QStringList{"QuorvanticEULA.rtf"}
+            << "Installation failed: The folder \"@/Products\" could not be listed";
+        QTest::newRow("no product")
+            << QStringList{"QuorvanticEULA.rtf", "Products/"}
+            << "Installation failed: There is nothing to install: \"@/Products\" holds no product.";
+    }
+    void unusableBundle()
+    {
+        QFETCH(QStringList, entries);
+        QFETCH(QString, message);
+        QTemporaryDir bundle;
+        QVERIFY(QDir().mkpath(bundle.filePath("usr/bin")));
+        const QString installer = bundle.filePath("usr/bin/quorvantic-installer");
+        QVERIFY(QFile::copy(QStringLiteral(QUORVANTIC_BIN_DIR "/quorvantic-installer"), installer));
+        const QString resources = bundle.filePath("usr/share/quorvantic-installer");
+        for (const QString &entry : entries) {
+            const QString path = resources + '/' + entry;
+            if (entry.endsWith('/'))
+                QVERIFY(QDir().mkpath(path));
+            else
+                QVERIFY(QDir().mkpath(QFileInfo(path).path()) &&
+                        QFile::copy(QStringLiteral(QUORVANTIC_RESOURCES_DIR "/") + entry, path));
+        }
+        QVERIFY(QProcess::execute("chmod", {"-R", "a+rX", bundle.path()}) == 0);
+        QStringList command{installer, "--unattended", "--accept-license"};
+        if (::geteuid() == 0)
+            command =
+                QStringList{"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"} +
+                command;
+        QProcess process;
+        process.start(command.takeFirst(), command);
+        QVERIFY(process.waitForFinished(60000));
+        const QByteArray err = process.readAllStandardError();
+        QCOMPARE(process.exitCode(), 64);
+        QVERIFY2(err.contains(QString(message).replace('@', resources).toUtf8()), err.constData());
+        QVERIFY(!process.readAllStandardOutput().contains("SCRIPT -- "));
     }
 };
 

@@ -217,10 +217,15 @@ private slots:
             << QStringList{"/b/P/Lightroom Video Plugin"} << start + lightroom;
         QTest::newRow("lower-case word is a plug-in")
             << QStringList{"/b/P/lightroom module"} << start + pluginFirst;
-        QTest::newRow("the word in the bundle's location counts")
-            << QStringList{"/Lightroom bundle/Products/Calmfield 6/Calmfield 6 Plugin",
-                           "/Lightroom bundle/Products/X/Calmfield Video Plugin"}
-            << start + lightroom + lightroom;
+        // Only the product and element names say what an element is; the
+        // folders a bundle was saved in say nothing.
+        QTest::newRow("a photo-host word where the bundle lies")
+            << QStringList{"/Lightroom exports/Products/Calmfield 6/Calmfield 6 Plugin",
+                           "/Lightroom exports/Products/X/Calmfield Video Plugin"}
+            << start + pluginFirst + videoFirst;
+        QTest::newRow("a video word where the bundle lies")
+            << QStringList{"/home/u/Video Plugin kit/Products/Calmfield 6/Calmfield 6 Plugin"}
+            << start + pluginFirst;
         QTest::newRow("video named by its product folder")
             << QStringList{"/b/Calmfield Video Plugin/Element"} << start + videoFirst;
         QTest::newRow("video with lower-case plugin is a plug-in")
@@ -257,6 +262,10 @@ private slots:
                            R"(rm -R -f "/A/Velamorph 4 Lightroom")",
                            R"(mkdir -p "/L/External Editor Presets/Quorvantic/")"}
             << QStringList{"Velamorph 3", "velamorph3", "6C2E8F14"};
+        QTest::newRow("a version word where the bundle lies")
+            << "/Velamorph 3 backups/Products/Velamorph 4/Velamorph 4 Lightroom"
+            << QStringList{"id = \\\"3D5B7E21-9C4A-4F6E-8A1B-2C3D4E5F6071\\\""}
+            << QStringList{"velamorph3", "6C2E8F14"};
         QTest::newRow("version 3 needs the blank")
             << "/b/Velamorph3 Lightroom/E"
             << QStringList{R"(ln -f -n -s "/A/E/velamorph4.lrdevplugin" "/L/Modules/")"}

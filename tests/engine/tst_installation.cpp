@@ -6,10 +6,12 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -133,6 +135,82 @@ private slots:
                                                  root + "/Velamorph 4/Velamorph 4 Lightroom"},
                                                 linux, ShellDialect::gnu));
         QVERIFY(!s.completedWithErrors());
+    }
+
+    // What keeps an install from running, or from reading as a success. The
+    // products sit in a resources folder's "Products"; "!" before a product
+    // name puts it in the map without its folder (it cannot be listed).
+    void honestOutcomes_data()
+    {
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QStringList>("products");
+        QTest::addColumn<bool>("runs");
+        QTest::addColumn<QString>("log");
+        QTest::newRow("installs") << QStringList{"d:Products/A/A Plugin"} << QStringList{"A"}
+                                  << true << "";
+        QTest::newRow("no product")
+            << QStringList{"d:Products"} << QStringList{} << false
+            << "There is nothing to install: \"@/Products\" holds no product.";
+        QTest::newRow("no Products folder")
+            << QStringList{} << QStringList{} << false
+            << "The folder \"@/Products\" could not be listed: No such file or directory";
+        QTest::newRow("products without elements")
+            << QStringList{"d:Products/A", "d:Products/B"} << QStringList{"A", "B"} << false
+            << "There is nothing to install: the products hold no element folder.";
+        QTest::newRow("one product unreadable, the other installs")
+            << QStringList{"d:Products/A/A Plugin"} << QStringList{"A", "!Gone"} << true
+            << "The other products were installed; these could not be read:\nThe folder "
+               "\"@/Products/Gone\" could not be listed: No such file or directory";
+        QTest::newRow("every product unreadable")
+            << QStringList{"d:Products/A"} << QStringList{"!Gone"} << false
+            << "The folder \"@/Products/Gone\" could not be listed: No such file or directory";
+        QTest::newRow("an element name that is not UTF-8")
+            << QStringList{"d:Products/A/A Plugin", "d:Products/B/B%ff%fePlugin"}
+            << QStringList{"A", "B"} << false
+            << "The element folder \"B\\xff\\xfePlugin\" of \"@/Products/B\" has a name that is "
+               "not UTF-8; nothing was installed.";
+    }
+    void honestOutcomes()
+    {
+        QFETCH(QStringList, entries);
+        QFETCH(QStringList, products);
+        QFETCH(bool, runs);
+        QFETCH(QString, log);
+        QTemporaryDir tmp;
+        const QString root = tmp.path();
+        for (const QString &entry : entries) {
+            // "%ff" in an entry is the byte 0xff: names need not be UTF-8.
+            const QByteArray path = QFile::encodeName(root) + '/' +
+                                    QByteArray::fromPercentEncoding(entry.mid(2).toUtf8());
+            for (qsizetype at = path.indexOf('/', 1); at > 0; at = path.indexOf('/', at + 1))
+                ::mkdir(path.left(at).constData(), 0755);
+            QVERIFY(::mkdir(path.constData(), 0755) == 0 || errno == EEXIST);
+        }
+        AppSettings s;
+        Installer installer(s);
+        installer.setResourcesFolder(root);
+        ProductMap map;
+        for (const QString &product : products)
+            map.insert(root + "/Products/" + QString(product).remove('!'), true);
+        s.setProducts(map);
+        s.setCurrentPage(Page::install);
+        int ran = 0;
+        installer.setScriptExecutor([&ran](const QString &) {
+            ++ran;
+            return ScriptOutcome{true, QStringLiteral("Ok"), std::nullopt};
+        });
+        CapturedStdout out;
+        installer.installSelectedProducts();
+        QTRY_COMPARE(s.currentPage(), Page::summary);
+        QProcess::execute("rm", {"-rf", "--", root + "/Products"});
+        QCOMPARE(ran, runs ? 1 : 0);
+        QCOMPARE(s.completedWithErrors(), !log.isEmpty());
+        QCOMPARE(s.logDetailsStr(), QString(log).replace('@', root));
+        // Each product that could not be listed is still reported as before.
+        for (const QString &product : products)
+            if (product.startsWith('!'))
+                QVERIFY(out.text().contains("Fail__ The folder \"" +
+                                            (root + "/Products/" + product.mid(1)).toUtf8()));
     }
 };
 

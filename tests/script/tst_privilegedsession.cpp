@@ -194,6 +194,14 @@ private slots:
         QTest::newRow("refused with a reason")
             << QStringList{"/bin/sh", "-c", "echo 'Not authorized.' >&2; exit 127"} << helperPath
             << qint64(-60005) << "The administrator authorisation was refused: Not authorized.";
+        QTest::newRow("polkit unreachable (127)")
+            << QStringList{"/bin/sh", "-c",
+                           "echo 'Error checking for authorization x: GDBus.Error: The name "
+                           "org.freedesktop.PolicyKit1 was not provided' >&2; exit 127"}
+            << helperPath << qint64(-60005)
+            << "The administrator authorisation could not be asked for: polkit is not running or "
+               "cannot be reached (Error checking for authorization x: GDBus.Error: The name "
+               "org.freedesktop.PolicyKit1 was not provided)";
         QTest::newRow("other status")
             << QStringList{"/bin/sh", "-c", "exit 3"} << helperPath << qint64(-60008)
             << "The privileged helper could not be started: exit status 3.";

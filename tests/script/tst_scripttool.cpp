@@ -37,6 +37,23 @@ private slots:
             << QByteArray("set x to") << true << 2 << QByteArray()
             << QByteArray("Error: Expected expression but found end of script. (error -2741, "
                           "line 1, character 8)\n");
+        // Sizes: what cannot run or be held is refused with its reason.
+        QTest::newRow("a script beyond 64 MiB")
+            << QByteArray("-- ") + QByteArray(64 << 20, 'x') << true << 2 << QByteArray()
+            << QByteArray("Error: the script is larger than 64 MiB; nothing was run\n");
+        QTest::newRow("output beyond 64 MiB")
+            << QByteArray("do shell script \"head -c 70000000 /dev/zero\"") << false << 1
+            << QByteArray()
+            << QByteArray("Error: The command's output was larger than 64 MiB: head -c 70000000 "
+                          "/dev/zero (error -60010, line 1)\n");
+        QTest::newRow("the longest command that can run")
+            << QByteArray("do shell script \": ") + QByteArray((128 << 10) - 3, 'x') + "\"" << false
+            << 0 << QByteArray("\n") << QByteArray();
+        QTest::newRow("a command one byte longer")
+            << QByteArray("do shell script \": ") + QByteArray((128 << 10) - 2, 'x') + "\"" << false
+            << 1 << QByteArray()
+            << QByteArray("Error: The command is too long to run (131072 bytes; at most 131071). "
+                          "(error -10000, line 1)\n");
         QTest::newRow("not UTF-8") << QByteArray("return \"\xff\"") << false << 2 << QByteArray()
                                    << QByteArray("Error: the script is not UTF-8 text\n");
     }
@@ -73,6 +90,7 @@ private slots:
         QTest::newRow("none") << QStringList{};
         QTest::newRow("two files") << QStringList{"a", "b"};
         QTest::newRow("help") << QStringList{"--help"};
+        QTest::newRow("an unknown option") << QStringList{"--frobnicate"};
     }
     void usage()
     {
