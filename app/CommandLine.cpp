@@ -1,7 +1,10 @@
 #include "app/CommandLine.h"
 
+#include "app/InterruptWatch.h"
 #include "app/UnattendedInstall.h"
 #include "engine/Installer.h"
+#include "engine/InterpreterExecutor.h"
+#include "script/Interpreter.h"
 #include "ui/Document.h"
 
 #include <QCommandLineParser>
@@ -18,7 +21,8 @@ namespace {
 bool writeTo(FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
-    const size_t written = std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    const size_t written =
+        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
     return std::fflush(stream) == 0 && written == static_cast<size_t>(bytes.size()) &&
            !std::ferror(stream);
 }
@@ -60,6 +64,20 @@ std::optional<QString> unusableBundle(const Installer &installer)
     return std::nullopt;
 }
 
+// SIGINT and SIGTERM stop the run after the command that is running; the
+// script's commands are counted so the stop can say how far it got.
+void watchForInterrupts(Installer &installer)
+{
+    const QString script = installer.composeInstallScript();
+    const int steps = int(script.count(QLatin1String("\ndo shell script ")) +
+                          (script.startsWith(QLatin1String("do shell script ")) ? 1 : 0));
+    InterruptWatch::install(steps);
+    EvaluationContext context = Interpreter::platformContext();
+    context.stopRequested = InterruptWatch::stopFlag();
+    context.commandDone = &InterruptWatch::stepDone;
+    installer.setScriptExecutor(interpreterExecutor(std::move(context)));
+}
+
 int installUnattended()
 {
     AppSettings settings;
@@ -69,7 +87,13 @@ int installUnattended()
         return CommandLine::usageError;
     }
     installer.fillProducts();
+    watchForInterrupts(installer);
     const UnattendedInstall::Result result = UnattendedInstall::run(installer);
+    if (const int signal = InterruptWatch::signalReceived();
+        signal != 0 && result.outcome != UnattendedInstall::Outcome::completed) {
+        writeTo(stderr, InterruptWatch::message() + QLatin1Char('\n'));
+        return 128 + signal;
+    }
     switch (result.outcome) {
     case UnattendedInstall::Outcome::completed:
         for (const QString &name : result.products)

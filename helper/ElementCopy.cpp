@@ -137,6 +137,7 @@ private:
 
     std::string &m_problem;
     std::vector<char> m_buffer;
+    bool m_noRangeCopy = false; // copy_file_range failed for good between these folders
 };
 
 bool TreeCopier::copyFolder(int sourceFd, const Place &place, int depth)
@@ -263,14 +264,17 @@ bool TreeCopier::copyData(int in, int out, off_t size, const std::string &path)
     // kernel, a file system that reports nothing), read and write go on from
     // where it stopped. The size is the one the open file had when checked.
     off_t copied = 0;
-    while (copied < size) {
+    while (copied < size && !m_noRangeCopy) {
         const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, std::size_t(1) << 30, 0);
         if (n > 0)
             copied += n;
         else if (n < 0 && errno == EINTR)
             continue;
-        else
+        else {
+            // Between these two file systems it never works: stop asking.
+            m_noRangeCopy = n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP);
             break;
+        }
     }
     if (copied == size)
         return true;

@@ -147,6 +147,9 @@ int run(int argc, char **argv)
     resetLimits();
     closeInheritedDescriptors();
     ::prctl(PR_SET_DUMPABLE, 0);
+    // A session of its own: the terminal's Ctrl-C goes to the installer, which
+    // stops after the operation under way, not to root in the middle of it.
+    ::setsid();
     ::umask(022);
     if (::chdir("/") != 0) {
         refuse(STDOUT_FILENO, "cannot change to the root folder");

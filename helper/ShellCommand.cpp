@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -99,6 +100,61 @@ int spawnShell(const ShellLaunch &launch, int in, int out, int err, pid_t &pid)
     return error;
 }
 
+// The same as another user, for a root caller: posix_spawn cannot change
+// identity, so the child is forked and, before exec, takes the user's groups
+// and ids and the signal state posix_spawn would give it. Only system calls
+// run between fork and exec; the group list is made before the fork.
+int spawnShellAs(const ShellLaunch &launch, int in, int out, int err, pid_t &pid)
+{
+    const ShellIdentity &who = *launch.identity;
+    const std::vector<gid_t> groups(who.groups.begin(), who.groups.end());
+    const char *argv[] = {"sh", "-c", launch.command.c_str(), nullptr};
+    std::vector<char *> envp;
+    for (const std::string &entry : launch.environment)
+        envp.push_back(const_cast<char *>(entry.c_str()));
+    envp.push_back(nullptr);
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return errno;
+    pid = ::fork();
+    if (pid < 0) {
+        const int error = errno;
+        ::close(report[0]);
+        ::close(report[1]);
+        return error;
+    }
+    if (pid == 0) {
+        struct sigaction defaults
+        {};
+        defaults.sa_handler = SIG_DFL;
+        for (int signal = 1; signal < NSIG; ++signal)
+            ::sigaction(signal, &defaults, nullptr);
+        sigset_t none;
+        sigemptyset(&none);
+        const bool ready =
+            ::sigprocmask(SIG_SETMASK, &none, nullptr) == 0 && ::dup2(in, STDIN_FILENO) >= 0 &&
+            ::dup2(out, STDOUT_FILENO) >= 0 && ::dup2(err, STDERR_FILENO) >= 0 &&
+            (launch.workingDirectory.empty() || ::chdir(launch.workingDirectory.c_str()) == 0) &&
+            ::setgroups(groups.size(), groups.data()) == 0 &&
+            ::setresgid(who.gid, who.gid, who.gid) == 0 &&
+            ::setresuid(who.uid, who.uid, who.uid) == 0;
+        if (ready)
+            ::execve("/bin/sh", const_cast<char *const *>(argv), envp.data());
+        const int error = errno;
+        (void)!::write(report[1], &error, sizeof error);
+        ::_exit(127);
+    }
+    ::close(report[1]);
+    int error = 0;
+    const ssize_t n = ::read(report[0], &error, sizeof error);
+    ::close(report[0]);
+    if (n == sizeof error) {
+        ::waitpid(pid, nullptr, 0);
+        return error;
+    }
+    return 0;
+}
+
 // The shell's exit status, or 128 plus the signal that ended it.
 bool waitForShell(pid_t pid, ShellRun &run)
 {
@@ -138,7 +194,9 @@ ShellRun runShellCommand(const ShellLaunch &launch)
     }
 
     pid_t pid = -1;
-    const int spawnError = spawnShell(launch, nullIn, outPipe[1], errPipe[1], pid);
+    const int spawnError = launch.identity
+                               ? spawnShellAs(launch, nullIn, outPipe[1], errPipe[1], pid)
+                               : spawnShell(launch, nullIn, outPipe[1], errPipe[1], pid);
     closeIfOpen(nullIn);
     closeIfOpen(outPipe[1]);
     closeIfOpen(errPipe[1]);

@@ -2,6 +2,7 @@
 
 #include "helper/FrameCodec.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,14 @@
 // collects its exit status and both outputs, each up to a limit: what comes
 // beyond it is read and dropped, never held. Used in the calling process for
 // the commands that need no privileges.
+// Whom a shell started by root runs as: the ids and the supplementary groups.
+struct ShellIdentity
+{
+    unsigned uid = 0;
+    unsigned gid = 0;
+    std::vector<unsigned> groups;
+};
+
 struct ShellLaunch
 {
     std::string command;
@@ -19,6 +28,9 @@ struct ShellLaunch
     std::string workingDirectory;
     // Bytes kept of each output.
     std::size_t outputLimit = 64u << 20;
+    // Set: the shell runs as this identity (the caller must be root). Unset:
+    // as the caller.
+    std::optional<ShellIdentity> identity;
 };
 
 struct ShellRun

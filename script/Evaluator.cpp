@@ -137,6 +137,11 @@ std::optional<Value> Evaluator::shellScript(const Expression &expression)
     if (!command)
         return std::nullopt;
 
+    if (m_context.stopRequested && m_context.stopRequested->load()) {
+        raise(ScriptErrorNumber::interrupted, QStringLiteral("The run was interrupted."),
+              expression.line);
+        return std::nullopt;
+    }
     std::unique_ptr<CommandShell> &shell =
         expression.privileged ? m_administratorShell : m_userShell;
     if (!shell) {
@@ -145,6 +150,8 @@ std::optional<Value> Evaluator::shellScript(const Expression &expression)
         shell = make ? make() : std::make_unique<LocalShell>();
     }
     ShellOutcome outcome = shell->run(command->textForm());
+    if (m_context.commandDone)
+        m_context.commandDone();
     if (outcome.failure) {
         outcome.failure->line = expression.line;
         m_error = outcome.failure;

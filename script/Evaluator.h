@@ -8,6 +8,7 @@
 
 #include <QHash>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -23,6 +24,12 @@ struct EvaluationContext
     std::function<std::unique_ptr<CommandShell>()> makeAdministratorShell;
     // The folder "path to application support" names, without a trailing "/".
     QString applicationSupport;
+    // Read before each shell command: once it holds true, no further command
+    // runs and the script stops with the error "The run was interrupted."
+    // (-60020), which a try block answers like any other.
+    std::shared_ptr<const std::atomic<bool>> stopRequested;
+    // Called after each shell command that ran, whatever its outcome.
+    std::function<void()> commandDone;
 };
 
 struct EvaluationResult

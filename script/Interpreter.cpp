@@ -1,15 +1,15 @@
 #include "script/Interpreter.h"
 
-#include "script/LocalShell.h"
 #include "script/PrivilegedSession.h"
 #include "script/UserDataFolder.h"
+#include "script/UserSideShell.h"
 
 EvaluationContext Interpreter::platformContext()
 {
     EvaluationContext context;
     context.policy = AutomationPolicy::platformDefault();
     context.makeUserShell = [] {
-        return std::make_unique<LocalShell>();
+        return makeUserSideShell(userDataFolderOfThisProcess());
     };
     context.makeAdministratorShell = [] {
         return PrivilegedSession::forThisProcess();

@@ -8,8 +8,10 @@
 #include <string>
 #include <unistd.h>
 
-LocalShell::LocalShell(QMap<QString, QString> overrides, QString workingDirectory)
-    : m_overrides(std::move(overrides)), m_workingDirectory(std::move(workingDirectory))
+LocalShell::LocalShell(QMap<QString, QString> overrides, QString workingDirectory,
+                       std::optional<ShellIdentity> identity)
+    : m_overrides(std::move(overrides)), m_workingDirectory(std::move(workingDirectory)),
+      m_identity(std::move(identity))
 {}
 
 ShellOutcome LocalShell::run(const QString &command)
@@ -28,7 +30,8 @@ ShellOutcome LocalShell::run(const QString &command)
         return outcome;
     }
     launch.workingDirectory = QFile::encodeName(m_workingDirectory).toStdString();
-    if (!m_overrides.isEmpty()) {
+    launch.identity = m_identity;
+    if (!m_overrides.isEmpty() || m_identity) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (auto it = m_overrides.cbegin(); it != m_overrides.cend(); ++it)
             environment.insert(it.key(), it.value());

@@ -47,4 +47,5 @@ inline constexpr qint64 shellNotStarted = -10000;
 inline constexpr qint64 authorizationRefused = -60005;
 inline constexpr qint64 privilegedToolFailed = -60008;
 inline constexpr qint64 outputTooLarge = -60010;
+inline constexpr qint64 interrupted = -60020;
 } // namespace ScriptErrorNumber

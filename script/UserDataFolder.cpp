@@ -1,7 +1,11 @@
 #include "script/UserDataFolder.h"
 
+#include "script/UserAccount.h"
+
 #include <QDir>
 #include <QFile>
+
+#include <unistd.h>
 
 QString userDataFolder(const QByteArray &xdgDataHome, const QByteArray &home)
 {
@@ -15,5 +19,12 @@ QString userDataFolder(const QByteArray &xdgDataHome, const QByteArray &home)
 
 QString userDataFolderOfThisProcess()
 {
-    return userDataFolder(qgetenv("XDG_DATA_HOME"), qgetenv("HOME"));
+    QByteArray home = qgetenv("HOME");
+    // Cron jobs and service units may leave HOME unset or relative: the
+    // account's own home stands in, never the root of the file system.
+    if (!home.startsWith('/')) {
+        if (const std::optional<UserAccount> account = accountOf(::geteuid()))
+            home = QFile::encodeName(account->home);
+    }
+    return userDataFolder(qgetenv("XDG_DATA_HOME"), home);
 }

@@ -7,5 +7,6 @@
 // it is an absolute path, else HOME/.local/share; empty without either.
 QString userDataFolder(const QByteArray &xdgDataHome, const QByteArray &home);
 
-// The same for this process's environment.
+// The same for this process's environment, with the account's home where
+// HOME is missing or relative.
 QString userDataFolderOfThisProcess();

@@ -299,10 +299,12 @@ check_layout() {
             # The installed module gains its Path.txt.
             check "$label: $name copied" same_tree -x Path.txt "$element" "$installed"
             check "$label: $name owned by root" owned_by root "$installed"
-            case $element in
+            # The kind comes from the product's and the element's names only.
+            kind=$(basename "$product")/$name
+            case $kind in
             *Lightroom*)
                 version=4
-                [[ $element == *"Velamorph 3"* ]] && version=3
+                [[ $kind == *"Velamorph 3"* ]] && version=3
                 check "$label: $name module linked" \
                     link_is "${lr}Modules/velamorph$version.lrdevplugin" "$installed/velamorph$version.lrdevplugin"
                 check "$label: $name Path.txt" \
@@ -341,11 +343,17 @@ succeeded() {
     check "$name: script printed once, then ERROR VALUE Ok" printed_script_then "$name" Ok
 }
 
-failed_with() {
+# The summary's failure page, with PATTERN in its log.
+failure_shown() {
     local name=$1 pattern=$2
     check "$name: summary page" equal "$(statePage "$name")" summary
     check "$name: completedWithErrors true" equal "$(stateFailed "$name")" true
     check "$name: the log holds the message ($pattern)" grep -qF -- "$pattern" <(stateLog "$name")
+}
+
+failed_with() {
+    local name=$1 pattern=$2
+    failure_shown "$name" "$pattern"
     check "$name: the answer printed is the log" \
         equal "$(sed -n '/^ERROR VALUE /,$p' "$out/$name.stdout")" "ERROR VALUE $(stateLog "$name")"
 }
@@ -393,15 +401,24 @@ check_layout hostile "$(resourcesOf "$hostileBundle")" "$allowUser"
 check "hostile: no command hidden in a name ran" \
     equal "$(find / /tmp -maxdepth 1 -name 'pwned*'; find "$sandbox" /root /opt /usr/local/share -name 'pwned*')" ""
 
-# An empty bundle still makes the maker's folder and answers Ok.
+# A failure found before anything ran: no script printed, no answer.
+refused_with() {
+    local name=$1 pattern=$2
+    failure_shown "$name" "$pattern"
+    check "$name: no script printed or answered" \
+        equal "$(grep -c -e '^SCRIPT -- ' -e '^ERROR VALUE ' "$out/$name.stdout")" 0
+}
+
+# A bundle with nothing to install fails before anything is asked or made.
 empty=$sandbox/empty
 mkdir -p "$empty/Products/Calmfield 6"
 chmod -R go+rX "$empty"
 fresh_system
 fresh_home "$allowUser"
-install_as empty "$allowUser" --bundle "$(bundle_with empty "$empty")"
-succeeded empty
-check "empty: only the maker's folder" equal "$(find /opt /usr/local/share -mindepth 1)" /opt/Quorvantic
+install_as empty "$allowUser" --bundle "$(bundle_with empty "$empty")" --agent "$sandbox/bin/cancel-agent"
+refused_with empty "There is nothing to install: the products hold no element folder."
+check "empty: no authentication asked" equal "$(grep -c dismissing "$out/empty.stderr")" 0
+check "empty: nothing installed" equal "$(find /opt /usr/local/share -mindepth 1)" ""
 
 # 3. Links planted in the user's folder towards root's folders.
 for planted in "External Editor Presets/Quorvantic" Modules; do
@@ -524,6 +541,8 @@ fi
 
 # What root will and will not do for a user.
 source "$(dirname "$0")/root-boundaries.sh"
+# No failure reads as success, and root never acts in a user's folder.
+source "$(dirname "$0")/honest-outcomes.sh"
 
 echo "$failures failed"
 # What each run left, for reading the log (ctest shows it on failure or with -V).

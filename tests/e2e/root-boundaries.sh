@@ -6,6 +6,16 @@
 # pattern (the attacker's own) from matching it.
 helperPattern='[u]sr/libexec/quorvantic-installer/quorvantic-helper'
 helpersRunning() { pgrep -u 0 -f "$helperPattern" || true; }
+# The first helper to run within 30 s; empty if none did.
+first_helper() {
+    local helper
+    for _ in $(seq 3000); do
+        helper=$(helpersRunning | head -n 1)
+        [[ -n $helper ]] && break
+        sleep 0.01
+    done
+    echo "$helper"
+}
 specialFiles() { find /opt /usr/local/share \( -type b -o -type c -o -type p -o -type s \) -printf '%p\n'; }
 
 # A Lightroom element (a module folder, an application, presets) in a
@@ -155,12 +165,7 @@ fresh_system
 fresh_home "$allowUser"
 as_user "$allowUser" "$slowBundle/usr/bin/quorvantic-e2e-driver" --state "$out/killed.state" \
     >"$out/killed.stdout" 2>"$out/killed.stderr" &
-helper=
-for _ in $(seq 3000); do
-    helper=$(helpersRunning | head -n 1)
-    [[ -n $helper ]] && break
-    sleep 0.01
-done
+helper=$(first_helper)
 check "killed: the helper was running" test -n "$helper"
 if [[ -n $helper ]]; then
     kill -KILL "$(ps -o ppid= -p "$helper" | tr -d ' ')" 2>/dev/null || true

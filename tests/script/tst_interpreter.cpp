@@ -125,6 +125,28 @@ private slots:
         QCOMPARE(log.ended, 4);
     }
 
+    // A stop asked for while a command runs lets it finish and runs no other;
+    // the install script's trap answers with the reason.
+    void stopsBetweenCommands()
+    {
+        ShellLog log;
+        EvaluationContext context = recordingContext(log);
+        auto stop = std::make_shared<std::atomic<bool>>(false);
+        int done = 0;
+        context.stopRequested = stop;
+        context.commandDone = [&] {
+            if (++done == 2)
+                *stop = true;
+        };
+        const ScriptRun run = Interpreter(context).run(
+            "try\ndo shell script \"a\" with administrator privileges\ndo shell script \"b\"\n"
+            "do shell script \"c\" with administrator privileges\non error errMsg number n\n"
+            "return errMsg\nend try\nreturn \"Ok\"");
+        QCOMPARE(run.result, std::optional<QString>("The run was interrupted."));
+        QCOMPARE(log.commands, QStringList({"admin: a", "user: b"}));
+        QCOMPARE(done, 2);
+    }
+
     void noSessionWithoutAdministratorCommands()
     {
         ShellLog log;

@@ -1,0 +1,101 @@
+# No failure reads as success, and root never acts in a user's folder: sourced
+# by e2e.sh inside its sandbox after root-boundaries.sh (whose slow bundle and
+# helpersRunning it uses).
+
+# Runs the installer's command line as root with exactly the given
+# environment: NAME BUNDLE-ROOT VARIABLE=value...
+unattended_as_root() {
+    local name=$1 root=$2 status=0
+    shift 2
+    (cd / && env -i PATH=/usr/bin:/bin QT_QPA_PLATFORM=offscreen "$@" \
+        "$root/usr/bin/quorvantic-installer" --unattended --accept-license) \
+        >"$out/$name.stdout" 2>"$out/$name.stderr" || status=$?
+    echo "$status" >"$out/$name.status"
+}
+
+# ---- 1. A product that cannot be read fails the run, naming it; the others install.
+unreadable=$sandbox/unreadable
+mkdir -p "$unreadable/Products/Calmfield 6/Calmfield 6 Plugin" "$unreadable/Products/Locked 1/Locked 1 Plugin"
+echo plug-in >"$unreadable/Products/Calmfield 6/Calmfield 6 Plugin/plugin.bin"
+chmod -R go+rX "$unreadable"
+unreadableBundle=$(bundle_with unreadable "$unreadable")
+chmod 700 "$(resourcesOf "$unreadableBundle")/Products/Locked 1"
+fresh_system
+fresh_home "$allowUser"
+install_as unreadable "$allowUser" --bundle "$unreadableBundle"
+check "unreadable: summary page" equal "$(statePage unreadable)" summary
+check "unreadable: completedWithErrors true" equal "$(stateFailed unreadable)" true
+check "unreadable: the log names the product" grep -qF "Products/Locked 1" <(stateLog unreadable)
+check "unreadable: reported as before" grep -q '^Fail__ The folder ".*/Locked 1" could not be listed' "$out/unreadable.stdout"
+check "unreadable: the other product installed" test -f "/opt/Quorvantic/Calmfield 6 Plugin/plugin.bin"
+
+# ---- 2. Where a bundle lies does not change what it installs.
+lies="$sandbox/Lightroom exports/Video Plugin kit"
+mkdir -p "$lies"
+cp -a "$sandbox/bundle" "$lies/bundle"
+fresh_system
+fresh_home "$allowUser"
+install_as lies "$allowUser" --bundle "$lies/bundle"
+succeeded lies
+check_layout lies "$(resourcesOf "$lies/bundle")" "$allowUser"
+check "lies: the same layout as from an ordinary place" \
+    equal "$(layout_listing "$allowUser" | sed "s#$lies/bundle#BUNDLE#g")" \
+    "$(echo "$first" | sed "s#$sandbox/bundle#BUNDLE#g")"
+
+# ---- 3. Root installing for a user: the user's files are the user's.
+allowData=$sandbox/home/$allowUser/.local/share
+fresh_system
+fresh_home "$allowUser"
+unattended_as_root root-for-user "$sandbox/bundle" HOME=/root XDG_DATA_HOME="$allowData"
+check "root-for-user: exit status 0" equal "$(cat "$out/root-for-user.status")" 0
+check_layout root-for-user "$demo" "$allowUser"
+
+# A link planted in the user's folder leads nowhere root would write.
+fresh_system
+fresh_home "$allowUser"
+mkdir -p /opt/victim
+echo "root's" >/opt/victim/keep
+as_user "$allowUser" mkdir -p "$allowData/Adobe/Lightroom"
+as_user "$allowUser" ln -s /opt/victim "$allowData/Adobe/Lightroom/Modules"
+unattended_as_root root-planted "$sandbox/bundle" HOME=/root XDG_DATA_HOME="$allowData"
+check "root-planted: fails" equal "$(cat "$out/root-planted.status")" 1
+check "root-planted: root's folder untouched" equal "$(ls -A /opt/victim)" keep
+check "root-planted: the user's permission is what failed" grep -q "Permission denied" "$out/root-planted.stderr"
+
+# A data folder that root owns outside its home is refused, naming it.
+mkdir -p "$sandbox/rootdata"
+fresh_system
+unattended_as_root root-foreign "$sandbox/bundle" HOME=/root XDG_DATA_HOME="$sandbox/rootdata"
+check "root-foreign: fails" equal "$(cat "$out/root-foreign.status")" 1
+check "root-foreign: names the folder" grep -qF "The data folder $sandbox/rootdata belongs to root" "$out/root-foreign.stderr"
+check "root-foreign: nothing written there" equal "$(ls -A "$sandbox/rootdata")" ""
+
+# Without HOME or USER (cron, service units) the account's home is used.
+rm -rf /root/.local
+fresh_system
+unattended_as_root root-bare "$sandbox/bundle"
+check "root-bare: exit status 0" equal "$(cat "$out/root-bare.status")" 0
+check "root-bare: the module link is in root's home" test -L /root/.local/share/Adobe/Lightroom/Modules/velamorph4.lrdevplugin
+check "root-bare: nothing at the root of the file system" test ! -e /Adobe
+
+# ---- 4. An interrupted run says so, and leaves no helper behind.
+for signal in INT TERM; do
+    name=interrupted-$signal
+    fresh_system
+    fresh_home "$allowUser"
+    as_user "$allowUser" "$slowBundle/usr/bin/quorvantic-installer" --unattended --accept-license \
+        >"$out/$name.stdout" 2>"$out/$name.stderr" &
+    runner=$!
+    helper=$(first_helper)
+    if [[ -n $helper ]]; then
+        kill -"$signal" "$(ps -o ppid= -p "$helper" | tr -d ' ')" 2>/dev/null || true
+    fi
+    status=0
+    wait "$runner" || status=$?
+    [[ $signal == INT ]] && expected=130 || expected=143
+    check "$name: exit status $expected" equal "$status" "$expected"
+    check "$name: says how far it got" \
+        grep -qE '^Installation interrupted after [0-9]+ of 4 steps\.$' "$out/$name.stderr"
+    check "$name: the last step did not run" test ! -e "/usr/local/share/Adobe/Plug-Ins/CC/Quorvantic/Calmfield 6 Plugin"
+    check "$name: no helper left" equal "$(helpersRunning)" ""
+done
