@@ -73,9 +73,12 @@ void watchForInterrupts(Installer &installer)
                           (script.startsWith(QLatin1String("do shell script ")) ? 1 : 0));
     InterruptWatch::install(steps);
     EvaluationContext context = Interpreter::platformContext();
-    context.stopRequested = InterruptWatch::stopFlag();
-    context.commandDone = &InterruptWatch::stepDone;
+
+    context.commandFinished = [](const CommandReport &) {
+        InterruptWatch::stepDone();
+    };
     installer.setScriptExecutor(interpreterExecutor(std::move(context)));
+    installer.setStopFlag(InterruptWatch::stopFlag());
 }
 
 int installUnattended()
@@ -89,6 +92,8 @@ int installUnattended()
     installer.fillProducts();
     watchForInterrupts(installer);
     const UnattendedInstall::Result result = UnattendedInstall::run(installer);
+    if (!installer.lastLogPath().isEmpty())
+        writeTo(stderr, QStringLiteral("Log: %1\n").arg(installer.lastLogPath()));
     if (const int signal = InterruptWatch::signalReceived();
         signal != 0 && result.outcome != UnattendedInstall::Outcome::completed) {
         writeTo(stderr, InterruptWatch::message() + QLatin1Char('\n'));

@@ -64,10 +64,10 @@ void install(int steps)
     ::sigaction(SIGTERM, &action, nullptr);
 }
 
-std::shared_ptr<const std::atomic<bool>> stopFlag()
+std::shared_ptr<std::atomic<bool>> stopFlag()
 {
     // The flag lives as long as the process; the pointer owns nothing.
-    return std::shared_ptr<const std::atomic<bool>>(std::shared_ptr<void>(), &stopRequested);
+    return std::shared_ptr<std::atomic<bool>>(std::shared_ptr<void>(), &stopRequested);
 }
 
 void stepDone()

@@ -14,8 +14,8 @@ namespace InterruptWatch {
 // Installs the handlers for a run of `steps` commands.
 void install(int steps);
 
-// What the script run reads before each command.
-std::shared_ptr<const std::atomic<bool>> stopFlag();
+// The flag the handlers set, which the run reads before each command.
+std::shared_ptr<std::atomic<bool>> stopFlag();
 
 // Counts one command as done.
 void stepDone();

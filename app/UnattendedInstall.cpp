@@ -17,8 +17,8 @@ UnattendedInstall::Result UnattendedInstall::run(Installer &installer)
     // authentication is told apart from a script that could not run at all.
     ScriptExecutor inner = installer.scriptExecutor();
     auto seen = std::make_shared<std::optional<ScriptOutcome>>();
-    installer.setScriptExecutor([inner, seen](const QString &script) {
-        ScriptOutcome outcome = inner(script);
+    installer.setScriptExecutor([inner, seen](const QString &script, const ScriptHooks &hooks) {
+        ScriptOutcome outcome = inner(script, hooks);
         *seen = outcome;
         return outcome;
     });

@@ -28,7 +28,9 @@ function(quorvantic_tests)
         set_target_properties(${target} PROPERTIES
             RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests/${folder}")
         add_test(NAME ${folder}/${stem} COMMAND ${target})
-        set(environment QT_QPA_PLATFORM=offscreen ${QUORVANTIC_TEST_ENVIRONMENT} ${ARG_ENVIRONMENT})
+        # Run logs go to the build tree, never to the home folder of whoever runs the tests.
+        set(environment QT_QPA_PLATFORM=offscreen "XDG_STATE_HOME=${CMAKE_BINARY_DIR}/test-state"
+            ${QUORVANTIC_TEST_ENVIRONMENT} ${ARG_ENVIRONMENT})
         set_tests_properties(${folder}/${stem} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT 600)
     endforeach()
 endfunction()

@@ -3,17 +3,22 @@
 #include "core/Diagnostics.h"
 #include "engine/FinderProbe.h"
 #include "engine/FolderListing.h"
+#include "engine/InputHold.h"
 #include "engine/InstallScriptComposer.h"
 #include "engine/InterpreterExecutor.h"
 #include "engine/Product.h"
+#include "engine/ProductNames.h"
 #include "engine/Resources.h"
 #include "script/ScriptAnswer.h"
 
+#include <QEventLoop>
 #include <QPointer>
 #include <QThreadPool>
 
+#include <cstdio>
 #include <latch>
 #include <memory>
+#include <utility>
 
 Installer::Installer(AppSettings &settings, QObject *parent) : QObject(parent), m_settings(settings)
 {}
@@ -26,6 +31,25 @@ QString Installer::resourcesFolder() const
 ScriptExecutor Installer::scriptExecutor() const
 {
     return m_scriptExecutor ? m_scriptExecutor : defaultScriptExecutor();
+}
+
+void Installer::setScriptExecutor(PlainScriptExecutor executor)
+{
+    m_scriptExecutor = [executor = std::move(executor)](const QString &source,
+                                                        const ScriptHooks &) {
+        return executor(source);
+    };
+}
+
+void Installer::requestStop()
+{
+    m_stop->store(true);
+}
+
+void Installer::setStopFlag(std::shared_ptr<std::atomic<bool>> flag)
+{
+    m_stop = std::move(flag);
+    m_ownStop = false;
 }
 
 ProductMap Installer::productsToInstall() const
@@ -125,9 +149,25 @@ void Installer::installSelectedProducts()
     const QString script = InstallScriptComposer::compose(
         planned.elements, Product::installLocations(), ShellDialect::gnu);
     printDiagnostic(QStringLiteral("SCRIPT -- ") + script);
+    startLog(script);
     m_unreadable = planned.unreadable;
+    m_elementProducts.clear();
+    for (const QString &element : planned.elements)
+        m_elementProducts.append({ProductNames::nameOf(element),
+                                  ProductNames::nameOf(element.left(element.lastIndexOf('/')))});
     performScript(script);
     m_unreadable.clear();
+    m_elementProducts.clear();
+}
+
+void Installer::startLog(const QString &script)
+{
+    m_log = std::make_shared<RunLog>(script,
+                                     m_logFolder.isEmpty() ? RunLog::defaultFolder() : m_logFolder);
+    m_lastLogPath = m_log->path();
+    // A log that cannot be kept costs a warning, never the install.
+    if (!m_log->warning().isEmpty())
+        std::fprintf(stderr, "%s\n", qPrintable(m_log->warning()));
 }
 
 void Installer::failWithoutRunning(const QString &message)
@@ -139,30 +179,49 @@ void Installer::failWithoutRunning(const QString &message)
 
 void Installer::performScript(const QString &script)
 {
-    // What the run left out is part of its answer, applied with it.
+    // What the run left out is part of its answer, applied with it; so is a
+    // stop asked for while it ran.
     const QStringList unreadable = m_unreadable;
-    runAndWait(script, [this, unreadable](const ScriptOutcome &outcome) {
-        if (outcome.errorInfo) {
-            printDiagnostic(QStringLiteral("Error: ") + *outcome.errorInfo);
-            m_settings.setCompletedWithErrors(true);
-        }
-        if (!outcome.result)
-            return;
-        const QString &answer = *outcome.result;
-        if (answer == ScriptAnswer::userCanceled)
-            return;
-        if (answer != ScriptAnswer::ok) {
-            m_settings.setCompletedWithErrors(true);
-            m_settings.setLogDetailsStr(answer);
-        } else if (!unreadable.isEmpty()) {
-            m_settings.setCompletedWithErrors(true);
-            m_settings.setLogDetailsStr(
-                QStringLiteral("The other products were installed; these could not be read:\n") +
-                unreadable.join(QLatin1Char('\n')));
-        }
-        m_settings.setCurrentPage(Page::summary);
-        printDiagnostic(QStringLiteral("ERROR VALUE ") + answer);
-    });
+    const int total = int(script.count(QLatin1String("do shell script ")));
+    m_stepsTotal = total;
+    if (m_ownStop)
+        m_stop->store(false);
+    const std::shared_ptr<std::atomic<bool>> stop = m_stop;
+    const std::shared_ptr<std::atomic<int>> done = m_stepsDone;
+    // The log is handed on to this run and its answer; a later run starts its own.
+    const std::shared_ptr<RunLog> log = std::exchange(m_log, nullptr);
+    runAndWait(
+        script,
+        [this, unreadable, stop, done, total, log](const ScriptOutcome &outcome) {
+            if (log)
+                log->finish(outcome.result.value_or(outcome.errorInfo.value_or(QString())));
+            if (outcome.errorInfo) {
+                printDiagnostic(QStringLiteral("Error: ") + *outcome.errorInfo);
+                m_settings.setCompletedWithErrors(true);
+            }
+            if (!outcome.result)
+                return;
+            QString answer = *outcome.result;
+            if (answer == ScriptAnswer::userCanceled)
+                return;
+            if (stop->load() && answer != ScriptAnswer::ok)
+                answer = QStringLiteral("Installation canceled after %1 of %2 steps.")
+                             .arg(done->load())
+                             .arg(total);
+            if (answer != ScriptAnswer::ok) {
+                m_settings.setCompletedWithErrors(true);
+                m_settings.setLogDetailsStr(answer);
+            } else if (!unreadable.isEmpty()) {
+                m_settings.setCompletedWithErrors(true);
+                m_settings.setLogDetailsStr(
+                    QStringLiteral(
+                        "The other products were installed; these could not be read:\n") +
+                    unreadable.join(QLatin1Char('\n')));
+            }
+            m_settings.setCurrentPage(Page::summary);
+            printDiagnostic(QStringLiteral("ERROR VALUE ") + answer);
+        },
+        log);
 }
 
 void Installer::checkAccess()
@@ -186,29 +245,83 @@ void Installer::checkAccess()
     });
 }
 
-void Installer::runAndWait(const QString &script,
-                           std::function<void(const ScriptOutcome &)> handler)
+QString Installer::productOf(const QString &command)
 {
+    for (const auto &[element, product] : std::as_const(m_elementProducts)) {
+        if (command.contains(QLatin1Char('/') + element + QLatin1Char('"')) ||
+            command.contains(QLatin1Char('/') + element + QLatin1Char('/'))) {
+            m_currentProduct = product;
+            break;
+        }
+    }
+    return m_currentProduct;
+}
+
+ScriptHooks Installer::hooksForRun(int total, std::shared_ptr<RunLog> log)
+{
+    m_stepsDone->store(0);
+    m_currentProduct.clear();
+    ScriptHooks hooks;
+    hooks.stopRequested = m_stop;
+    QPointer<Installer> target(this);
+    hooks.commandStarted = [target, total](int number, const QString &command) {
+        QMetaObject::invokeMethod(
+            target.data(),
+            [target, number, total, command] {
+                if (target)
+                    emit target->progressChanged(number, total, target->productOf(command));
+            },
+            Qt::QueuedConnection);
+    };
+    const std::shared_ptr<std::atomic<int>> done = m_stepsDone;
+    hooks.commandFinished = [done, log](const CommandReport &report) {
+        done->store(report.number);
+        if (log)
+            log->command(report);
+    };
+    return hooks;
+}
+
+void Installer::runAndWait(const QString &script,
+                           std::function<void(const ScriptOutcome &)> handler,
+                           std::shared_ptr<RunLog> log)
+{
+    // One run at a time: a timer firing during the wait must not start another.
+    if (m_running)
+        return;
+    m_running = true;
     // Copied here, on the main thread: the job must not read the installer.
     ScriptExecutor executor = scriptExecutor();
-    auto done = std::make_shared<std::latch>(1);
-    QPointer<Installer> target(this);
+    const ScriptHooks hooks = hooksForRun(m_stepsTotal, std::move(log));
+    auto finished = std::make_shared<std::latch>(1);
+    auto outcome = std::make_shared<ScriptOutcome>();
+    QEventLoop loop;
+    QPointer<QEventLoop> waiting(&loop);
     QThreadPool::globalInstance()->start(
-        [done, target, script, executor = std::move(executor), handler = std::move(handler)] {
-            const ScriptOutcome outcome = executor(script);
-            done->count_down();
-            if (!outcome.created)
-                return;
-            QMetaObject::invokeMethod(
-                target.data(),
-                [target, outcome, handler] {
-                    if (target)
-                        handler(outcome);
-                },
-                Qt::QueuedConnection);
+        [finished, outcome, waiting, script, hooks, executor = std::move(executor)] {
+            *outcome = executor(script, hooks);
+            finished->count_down();
+            QMetaObject::invokeMethod(waiting.data(), &QEventLoop::quit, Qt::QueuedConnection);
         });
 
     emit scriptWaitStarted();
-    done->wait();
+    {
+        const InputHold hold(m_inputAllowed);
+        loop.exec();
+    }
+    // Should the loop have been ended from elsewhere, the run still ends first.
+    finished->wait();
+    m_running = false;
     emit scriptWaitFinished();
+    if (!outcome->created)
+        return;
+    // Applied after this returns, on the next turn of the loop, as before.
+    QPointer<Installer> target(this);
+    QMetaObject::invokeMethod(
+        this,
+        [target, outcome, handler = std::move(handler)] {
+            if (target)
+                handler(*outcome);
+        },
+        Qt::QueuedConnection);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AppSettings.h"
+#include "engine/RunLog.h"
 #include "engine/ScriptOutcome.h"
 
 #include <QObject>
@@ -31,6 +32,28 @@ public:
     // with a privileged session. Never empty.
     ScriptExecutor scriptExecutor() const;
     void setScriptExecutor(ScriptExecutor executor) { m_scriptExecutor = std::move(executor); }
+    void setScriptExecutor(PlainScriptExecutor executor);
+
+    // While a script runs: whether one does, and asking it to stop after the
+    // command under way. A stopped install ends as a failure answering
+    // "Installation canceled after K of N steps.".
+    bool isRunning() const { return m_running; }
+
+    // Each install writes a log of its own (engine/RunLog.h) in this folder;
+    // empty means the default. The last one's file, empty when none could be
+    // written (the install goes on; the reason goes to standard error).
+    void setLogFolder(const QString &folder) { m_logFolder = folder; }
+    QString lastLogPath() const { return m_lastLogPath; }
+    void requestStop();
+    // The flag a run reads; a front end may share one of its own (a signal
+    // handler's). Runs clear only the flag they made themselves.
+    void setStopFlag(std::shared_ptr<std::atomic<bool>> flag);
+    // Which input the wait lets through (the Cancel button); all other input
+    // to widgets made during a run is dropped.
+    void setInputAllowedDuringRun(std::function<bool(QObject *)> allowed)
+    {
+        m_inputAllowed = std::move(allowed);
+    }
 
     // Catalogue: the products found in the resources folder, all selected.
     // A folder that cannot be listed prints "Fail__ " and gives an empty map.
@@ -55,8 +78,11 @@ public:
     // install, and the run then ends as a failure naming it.
     void installSelectedProducts();
     // Runs `script` and returns once it has run; its answer is applied by a
-    // handler posted to this thread: "User canceled." changes nothing, "Ok"
-    // moves to the summary, anything else is a failure shown there.
+    // handler posted to this thread after the return: "User canceled."
+    // changes nothing, "Ok" moves to the summary, anything else is a failure
+    // shown there. While it waits, this thread keeps painting and running
+    // timers and queued calls (progress), but the state does not change and
+    // user input is dropped.
     void performScript(const QString &script);
 
     // Asks whether the file manager may be automated; installs when it may,
@@ -64,10 +90,13 @@ public:
     void checkAccess();
 
 signals:
-    // Emitted on the main thread right before and right after it blocks on a
-    // script run, so a window can paint itself once and show a busy cursor.
+    // Emitted on the main thread right before and right after it waits for a
+    // script run.
     void scriptWaitStarted();
     void scriptWaitFinished();
+    // As each command of the install starts: its number, the total, and the
+    // product it belongs to (empty before the first element's command).
+    void progressChanged(int step, int total, const QString &product);
 
 private:
     // What the selected products hold, and what keeps them from installing.
@@ -84,10 +113,28 @@ private:
     // The one way a script runs: a job on the global pool runs it while this
     // thread waits; the job releases the wait on every path before it posts
     // `handler` with the outcome here, so the wait cannot deadlock.
-    void runAndWait(const QString &script, std::function<void(const ScriptOutcome &)> handler);
+    void runAndWait(const QString &script, std::function<void(const ScriptOutcome &)> handler,
+                    std::shared_ptr<RunLog> log = nullptr);
+
+    // The product whose element a command names, or the last one named.
+    QString productOf(const QString &command);
+    ScriptHooks hooksForRun(int total, std::shared_ptr<RunLog> log);
+    void startLog(const QString &script);
 
     AppSettings &m_settings;
     ScriptExecutor m_scriptExecutor;
+    std::shared_ptr<std::atomic<bool>> m_stop = std::make_shared<std::atomic<bool>>(false);
+    bool m_ownStop = true;
+    std::function<bool(QObject *)> m_inputAllowed;
+    bool m_running = false;
+    // Element name -> product name, for the progress line of the run.
+    QList<QPair<QString, QString>> m_elementProducts;
+    QString m_currentProduct;
+    std::shared_ptr<std::atomic<int>> m_stepsDone = std::make_shared<std::atomic<int>>(0);
+    int m_stepsTotal = 0;
+    QString m_logFolder;
+    QString m_lastLogPath;
+    std::shared_ptr<RunLog> m_log; // the install under way's, between start and answer
     QString m_resourcesFolder;
     // Products of the run in progress that could not be listed.
     QStringList m_unreadable;

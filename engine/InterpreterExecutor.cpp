@@ -2,15 +2,39 @@
 
 #include "script/Interpreter.h"
 
+namespace {
+
+// Both calls, the context's first.
+template <typename... Args>
+std::function<void(Args...)> both(std::function<void(Args...)> first,
+                                  std::function<void(Args...)> second)
+{
+    if (!first)
+        return second;
+    if (!second)
+        return first;
+    return [first, second](Args... args) {
+        first(args...);
+        second(args...);
+    };
+}
+
+} // namespace
+
 ScriptExecutor interpreterExecutor(EvaluationContext context)
 {
-    return [context = std::move(context)](const QString &source) {
-        const ScriptRun run = Interpreter(context).run(source);
+    return [context = std::move(context)](const QString &source, const ScriptHooks &hooks) {
+        EvaluationContext run = context;
+        if (hooks.stopRequested)
+            run.stopRequested = hooks.stopRequested;
+        run.commandStarted = both(run.commandStarted, hooks.commandStarted);
+        run.commandFinished = both(run.commandFinished, hooks.commandFinished);
+        const ScriptRun result = Interpreter(run).run(source);
         ScriptOutcome outcome;
-        outcome.created = run.created;
-        outcome.result = run.result;
-        if (run.error)
-            outcome.errorInfo = run.error->description();
+        outcome.created = result.created;
+        outcome.result = result.result;
+        if (result.error)
+            outcome.errorInfo = result.error->description();
         return outcome;
     };
 }

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "script/Evaluator.h"
+
 #include <QString>
+
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 
 // What one run of a script gives back to the runner: whether a script object
@@ -14,6 +19,19 @@ struct ScriptOutcome
     std::optional<QString> errorInfo;
 };
 
+// What the runner hands a run: a flag that asks it to stop before its next
+// command, and the calls it makes as each command starts and ends. All are
+// optional; the calls come on the thread that runs the script.
+struct ScriptHooks
+{
+    std::shared_ptr<const std::atomic<bool>> stopRequested;
+    std::function<void(int number, const QString &command)> commandStarted;
+    std::function<void(const CommandReport &report)> commandFinished;
+};
+
 // Compiles and runs one script source on the calling thread. Called from a
 // worker thread, so it must not touch the installer state.
-using ScriptExecutor = std::function<ScriptOutcome(const QString &source)>;
+using ScriptExecutor =
+    std::function<ScriptOutcome(const QString &source, const ScriptHooks &hooks)>;
+// One that neither reports nor stops (a stand-in in tests, a probe).
+using PlainScriptExecutor = std::function<ScriptOutcome(const QString &source)>;

@@ -1,5 +1,7 @@
 #include "script/Evaluator.h"
 
+#include <QDateTime>
+
 #include "script/LocalShell.h"
 
 Evaluator::Evaluator(EvaluationContext context) : m_context(std::move(context)) {}
@@ -131,6 +133,26 @@ QString withoutTrailingLineEnd(QString text)
 
 } // namespace
 
+ShellOutcome Evaluator::runReported(CommandShell &shell, const QString &command, bool privileged)
+{
+    CommandReport report;
+    report.number = ++m_commandsRun;
+    report.command = command;
+    report.privileged = privileged;
+    report.startedMs = QDateTime::currentMSecsSinceEpoch();
+    if (m_context.commandStarted)
+        m_context.commandStarted(report.number, command);
+    const ShellOutcome outcome = shell.run(command);
+    if (m_context.commandFinished) {
+        report.durationMs = QDateTime::currentMSecsSinceEpoch() - report.startedMs;
+        report.status = outcome.status;
+        report.standardError = outcome.standardError;
+        report.failure = outcome.failure;
+        m_context.commandFinished(report);
+    }
+    return outcome;
+}
+
 std::optional<Value> Evaluator::shellScript(const Expression &expression)
 {
     const std::optional<Value> command = evaluate(*expression.operand);
@@ -149,9 +171,7 @@ std::optional<Value> Evaluator::shellScript(const Expression &expression)
             expression.privileged ? m_context.makeAdministratorShell : m_context.makeUserShell;
         shell = make ? make() : std::make_unique<LocalShell>();
     }
-    ShellOutcome outcome = shell->run(command->textForm());
-    if (m_context.commandDone)
-        m_context.commandDone();
+    ShellOutcome outcome = runReported(*shell, command->textForm(), expression.privileged);
     if (outcome.failure) {
         outcome.failure->line = expression.line;
         m_error = outcome.failure;

@@ -13,6 +13,19 @@
 #include <memory>
 #include <optional>
 
+// One shell command as it ran, for progress and the run's log.
+struct CommandReport
+{
+    int number = 0; // 1 for the first command that ran
+    QString command;
+    bool privileged = false;
+    qint64 startedMs = 0; // since the epoch
+    qint64 durationMs = 0;
+    int status = 0;
+    QByteArray standardError;
+    std::optional<ScriptError> failure; // kept it from running
+};
+
 // What a compiled script may reach while it runs.
 struct EvaluationContext
 {
@@ -28,8 +41,10 @@ struct EvaluationContext
     // runs and the script stops with the error "The run was interrupted."
     // (-60020), which a try block answers like any other.
     std::shared_ptr<const std::atomic<bool>> stopRequested;
-    // Called after each shell command that ran, whatever its outcome.
-    std::function<void()> commandDone;
+    // Called on the running thread as each shell command starts (numbered
+    // from 1 in the order they run) and once it has ended, whatever its outcome.
+    std::function<void(int number, const QString &command)> commandStarted;
+    std::function<void(const CommandReport &report)> commandFinished;
 };
 
 struct EvaluationResult
@@ -59,9 +74,11 @@ private:
     Flow execute(const Statement &statement);
     std::optional<Value> evaluate(const Expression &expression);
     std::optional<Value> shellScript(const Expression &expression);
+    ShellOutcome runReported(CommandShell &shell, const QString &command, bool privileged);
     void raise(qint64 number, const QString &message, int line);
 
     EvaluationContext m_context;
+    int m_commandsRun = 0;
     std::unique_ptr<CommandShell> m_userShell;
     std::unique_ptr<CommandShell> m_administratorShell;
     QHash<QString, Value> m_variables;

@@ -56,7 +56,7 @@ OverlayPanel *AlertView::makePanel(Overlay overlay)
     case Overlay::finderAccessAlert:
         return new FinderAccessAlert(m_installer, m_openSettings, this);
     case Overlay::logWindow:
-        return new LogWindow(m_settings, this);
+        return new LogWindow(m_settings, m_installer.lastLogPath(), this);
     case Overlay::none:
         break;
     }

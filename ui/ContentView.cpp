@@ -2,6 +2,7 @@
 
 #include "engine/Installer.h"
 #include "ui/AlertView.h"
+#include "ui/InstallProgress.h"
 #include "ui/LicenseText.h"
 #include "ui/PageBox.h"
 #include "ui/PageTexts.h"
@@ -56,6 +57,11 @@ ContentView::ContentView(Installer &installer, QWidget *parent)
     connect(m_license, &LicenseText::objectWillChange, this, &ContentView::scheduleRedraw);
     connect(&m_installer, &Installer::scriptWaitStarted, this, &ContentView::paintBeforeWait);
     connect(&m_installer, &Installer::scriptWaitFinished, this, &ContentView::endWait);
+    connect(&m_installer, &Installer::progressChanged, m_progress, &InstallProgress::show);
+    connect(m_progress, &InstallProgress::cancelRequested, &m_installer, &Installer::requestStop);
+    // During a run only Cancel takes input; every other click is dropped.
+    m_installer.setInputAllowedDuringRun(
+        [cancel = m_progress->cancelButton()](QObject *receiver) { return receiver == cancel; });
     connect(m_back, &QPushButton::clicked, &m_settings, [this] { m_settings.goBack(); });
     connect(m_forward, &QPushButton::clicked, &m_settings, [this] { m_settings.nextAction(); });
     redraw();
@@ -91,6 +97,9 @@ QWidget *ContentView::makeContentColumn()
     pageRow->addSpacing(20);
     layout->addLayout(pageRow, 1);
     layout->addSpacing(Theme::spacerMinimum);
+    m_progress = new InstallProgress(column);
+    m_progress->setVisible(false);
+    layout->addWidget(m_progress);
 
     m_back = makeButton(QStringLiteral("Go Back"), column);
     m_forward = makeButton(PageTexts::forwardLabel(m_settings.currentPage()), column);
@@ -124,7 +133,8 @@ void ContentView::redraw()
     m_sidebar->showCurrentPage(page);
     m_title->setText(PageTexts::contentTitle(page));
     m_stateView->refresh();
-    m_back->setEnabled(PageTexts::backEnabled(page));
+    m_back->setEnabled(PageTexts::backEnabled(page) && !m_installer.isRunning());
+    m_forward->setEnabled(!m_installer.isRunning());
     m_forward->setText(PageTexts::forwardLabel(page));
     m_alertView->refresh();
     ++m_redrawCount;
@@ -136,9 +146,12 @@ void ContentView::paintBeforeWait()
     // The main thread is about to block on a script: show the state as it is
     // now (the confirmation already lowered), once, and a busy cursor.
     redrawIfDue();
+    m_progress->begin();
+    m_back->setEnabled(false);
+    m_forward->setEnabled(false);
     if (QWidget *top = window(); top->isVisible())
         top->repaint();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
     ++m_waits;
 }
 
@@ -148,6 +161,8 @@ void ContentView::endWait()
         return;
     --m_waits;
     QApplication::restoreOverrideCursor();
+    m_progress->setVisible(false);
+    scheduleRedraw();
 }
 
 void ContentView::resizeEvent(QResizeEvent *event)

@@ -6,6 +6,7 @@
 
 class AlertView;
 class AppSettings;
+class InstallProgress;
 class Installer;
 class LicenseText;
 class QLabel;
@@ -33,6 +34,7 @@ public:
     QLabel *pageTitle() const { return m_title; }
     QPushButton *backButton() const { return m_back; }
     QPushButton *forwardButton() const { return m_forward; }
+    InstallProgress *installProgress() const { return m_progress; }
     int redrawCount() const { return m_redrawCount; }
 
     // Brings every part in line with the state now, if a redraw is due.
@@ -59,6 +61,7 @@ private:
     StateView *m_stateView = nullptr;
     QPushButton *m_back = nullptr;
     QPushButton *m_forward = nullptr;
+    InstallProgress *m_progress = nullptr;
     AlertView *m_alertView = nullptr;
     QTimer *m_redrawTimer;
     int m_redrawCount = 0;

@@ -10,7 +10,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-LogWindow::LogWindow(AppSettings &settings, QWidget *parent)
+LogWindow::LogWindow(AppSettings &settings, const QString &logFile, QWidget *parent)
     : OverlayPanel(Theme::backgroundColor(), QSize(500, 400), parent), m_settings(settings),
       m_area(new QScrollArea(this)), m_text(new QLabel)
 {
@@ -49,6 +49,16 @@ LogWindow::LogWindow(AppSettings &settings, QWidget *parent)
     layout->setSpacing(5);
     layout->addSpacing(5);
     layout->addWidget(m_area);
+    if (!logFile.isEmpty()) {
+        auto *file = new QLabel(QStringLiteral("Full log: %1").arg(logFile), this);
+        file->setObjectName(QStringLiteral("logFile"));
+        file->setTextFormat(Qt::PlainText);
+        file->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        file->setContentsMargins(Theme::defaultPadding, 0, Theme::defaultPadding, 0);
+        file->setMaximumWidth(500);
+        file->setWordWrap(true);
+        layout->addWidget(file);
+    }
     layout->addStretch(1);
     layout->addLayout(buttons);
 

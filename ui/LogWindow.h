@@ -13,7 +13,8 @@ class LogWindow : public OverlayPanel
     Q_OBJECT
 
 public:
-    LogWindow(AppSettings &settings, QWidget *parent = nullptr);
+    // `logFile` is the run's log on disk, shown beneath the text; empty: none.
+    LogWindow(AppSettings &settings, const QString &logFile = QString(), QWidget *parent = nullptr);
 
     // Shows the log text as it is now; it is a plain field, read at redraws.
     void refresh();

@@ -23,7 +23,7 @@ public:
         ScriptOutcome installAnswer{true, QStringLiteral("Ok"), std::nullopt};
     };
 
-    ScriptExecutor executor() const
+    PlainScriptExecutor executor() const
     {
         return [shared = m_shared](const QString &source) {
             QMutexLocker lock(&shared->mutex);

@@ -98,4 +98,8 @@ for signal in INT TERM; do
         grep -qE '^Installation interrupted after [0-9]+ of 4 steps\.$' "$out/$name.stderr"
     check "$name: the last step did not run" test ! -e "/usr/local/share/Adobe/Plug-Ins/CC/Quorvantic/Calmfield 6 Plugin"
     check "$name: no helper left" equal "$(helpersRunning)" ""
+    log=$(sed -n 's/^Log: //p' "$out/$name.stderr")
+    check "$name: the log is named" test -n "$log"
+    check "$name: the log lists the steps that ran" grep -q '^\[.*\] #1 (administrator) mkdir -p' "${log:-/nonexistent}"
+    check "$name: the log is the user's" equal "$(stat -c %U "${log:-/nonexistent}" 2>/dev/null)" "$allowUser"
 done

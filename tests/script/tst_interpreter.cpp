@@ -134,7 +134,12 @@ private slots:
         auto stop = std::make_shared<std::atomic<bool>>(false);
         int done = 0;
         context.stopRequested = stop;
-        context.commandDone = [&] {
+        QList<int> started;
+        context.commandStarted = [&](int number, const QString &) {
+            started << number;
+        };
+        context.commandFinished = [&](const CommandReport &report) {
+            QCOMPARE(report.number, started.last());
             if (++done == 2)
                 *stop = true;
         };
@@ -145,6 +150,7 @@ private slots:
         QCOMPARE(run.result, std::optional<QString>("The run was interrupted."));
         QCOMPARE(log.commands, QStringList({"admin: a", "user: b"}));
         QCOMPARE(done, 2);
+        QCOMPARE(started, QList<int>({1, 2}));
     }
 
     void noSessionWithoutAdministratorCommands()

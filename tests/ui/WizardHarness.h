@@ -26,6 +26,7 @@ struct WizardHarness
         installer.setResourcesFolder(resources.path());
         settings.setProducts(installer.productsToInstall());
         installer.setScriptExecutor(scripts.executor());
+        installer.setLogFolder(resources.path() + QStringLiteral("/logs"));
         view = std::make_unique<ContentView>(installer);
         view->alertView()->setSettingsOpener([this] { ++settingsOpened; });
         view->resize(648, 405);

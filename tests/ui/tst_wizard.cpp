@@ -3,6 +3,7 @@
 #include "engine/Installer.h"
 
 #include "ui/FinderAccessAlert.h"
+#include "ui/InstallProgress.h"
 #include "ui/LicensePage.h"
 #include "ui/LogWindow.h"
 #include "ui/PageRow.h"
@@ -14,14 +15,19 @@
 #include "ui/Theme.h"
 
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTextEdit>
+#include <QThread>
+#include <QTimer>
 
 Q_DECLARE_METATYPE(Page)
 
@@ -221,14 +227,16 @@ private slots:
         QCOMPARE(w.alerts()->overlay(), Overlay::none);
         QCOMPARE(w.scripts.sources(), QStringList());
 
-        // Just before the main thread blocks, the window has dropped the
-        // confirmation and shows the busy cursor.
+        // As the run starts, the window has dropped the confirmation, shows
+        // the busy cursor and takes no step forward or back.
         Overlay overlayDuringWait = Overlay::agreementAlert;
         bool busyDuringWait = false;
         connect(&w.installer, &Installer::scriptWaitStarted, this, [&] {
             overlayDuringWait = w.alerts()->overlay();
             busyDuringWait = QApplication::overrideCursor() &&
-                             QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+                             QApplication::overrideCursor()->shape() == Qt::BusyCursor &&
+                             !w.view->forwardButton()->isEnabled() &&
+                             !w.view->backButton()->isEnabled();
         });
         QVERIFY(w.clickForward());
         QVERIFY(w.clickOverlay("Install"));
@@ -279,6 +287,115 @@ private slots:
         QVERIFY(w.clickForward());
         QCOMPARE(terminate.count(), 1);
         QCOMPARE(w.settings.currentPage(), Page::summary);
+    }
+
+    // A run of about 2 s: the window stays alive (its loop turns, progress
+    // shows), input made meanwhile is dropped rather than acted on later, and
+    // the state changes only once the run has returned.
+    void liveWindowDuringTheRun()
+    {
+        WizardHarness w;
+        w.settings.setAgreeWithTerms(true);
+        w.settings.setCurrentPage(Page::install);
+        w.settle();
+        QPushButton *forward = w.view->forwardButton();
+        w.installer.setScriptExecutor([forward](const QString &source, const ScriptHooks &hooks) {
+            const int total = int(source.count("do shell script "));
+            for (int step = 1; step <= total; ++step) {
+                hooks.commandStarted(step, QStringLiteral("step"));
+                // A click, as the window system would deliver it, mid-run.
+                const QPointF centre(forward->width() / 2.0, forward->height() / 2.0);
+                for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                    QCoreApplication::postEvent(
+                        forward, new QMouseEvent(type, centre, forward->mapToGlobal(centre),
+                                                 Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+                QThread::msleep(2000 / total);
+            }
+            return ScriptOutcome{true, QStringLiteral("Ok"), std::nullopt};
+        });
+        QSignalSpy terminate(&w.settings, &AppSettings::terminateRequested);
+        int changes = 0;
+        connect(&w.settings, &AppSettings::objectWillChange, this, [&] { ++changes; });
+        QElapsedTimer clock;
+        qint64 last = 0, longestGap = 0;
+        int turns = 0;
+        bool stateMoved = false;
+        QTimer ticker;
+        ticker.setInterval(10);
+        connect(&ticker, &QTimer::timeout, this, [&] {
+            longestGap = std::max(longestGap, clock.elapsed() - last);
+            last = clock.elapsed();
+            ++turns;
+            stateMoved = stateMoved || w.settings.currentPage() != Page::install;
+        });
+        QString lastLine;
+        connect(&w.installer, &Installer::progressChanged, this,
+                [&] { lastLine = w.view->installProgress()->line(); });
+        connect(&w.installer, &Installer::scriptWaitStarted, this, [&] {
+            clock.start();
+            ticker.start();
+        });
+        connect(&w.installer, &Installer::scriptWaitFinished, &ticker, &QTimer::stop);
+
+        w.settings.setShowPermanentlyAlert(false);
+        const int before = changes;
+        w.installer.installSelectedProducts();
+        QCOMPARE(changes, before);
+        QVERIFY(!stateMoved);
+        QVERIFY2(turns >= 20, qPrintable(QString::number(turns)));
+        // Generous for a loaded machine; a blocked loop makes it the whole run.
+        QVERIFY2(longestGap < 250, qPrintable(QString::number(longestGap)));
+        QVERIFY2(QRegularExpression("\\(step (\\d+) of \\1\\)$").match(lastLine).hasMatch(),
+                 qPrintable(lastLine));
+        w.settle();
+        QCOMPARE(w.settings.currentPage(), Page::summary);
+        QVERIFY(!w.settings.completedWithErrors());
+        QCOMPARE(w.alerts()->overlay(), Overlay::none);
+        QCOMPARE(terminate.count(), 0);
+        QVERIFY(!w.view->installProgress()->isVisible());
+        // The run's log stays on disk, answer and all.
+        QFile log(w.installer.lastLogPath());
+        QVERIFY2(log.open(QIODevice::ReadOnly), qPrintable(log.fileName()));
+        QVERIFY(log.fileName().startsWith(w.resources.path() + "/logs/install-"));
+        QVERIFY(log.readAll().endsWith("--- answer\nOk\n"));
+    }
+
+    // Cancel stops the run after the command under way; the summary says so.
+    void cancelStopsAfterTheStep()
+    {
+        WizardHarness w;
+        w.settings.setAgreeWithTerms(true);
+        w.settings.setCurrentPage(Page::install);
+        w.settle();
+        InstallProgress *progress = w.view->installProgress();
+        int ran = 0;
+        int total = 0;
+        w.installer.setScriptExecutor([&](const QString &source, const ScriptHooks &hooks) {
+            total = int(source.count("do shell script "));
+            for (int step = 1; step <= total; ++step) {
+                if (hooks.stopRequested->load())
+                    return ScriptOutcome{true, QStringLiteral("The run was interrupted."),
+                                         std::nullopt};
+                hooks.commandStarted(step, QStringLiteral("step"));
+                QThread::msleep(100);
+                ++ran;
+                CommandReport report;
+                report.number = step;
+                hooks.commandFinished(report);
+            }
+            return ScriptOutcome{true, QStringLiteral("Ok"), std::nullopt};
+        });
+        connect(&w.installer, &Installer::progressChanged, this, [&](int step) {
+            if (step == 2)
+                QTest::mouseClick(progress->cancelButton(), Qt::LeftButton);
+        });
+        w.installer.installSelectedProducts();
+        w.settle();
+        QCOMPARE(w.settings.currentPage(), Page::summary);
+        QVERIFY(w.settings.completedWithErrors());
+        QCOMPARE(w.settings.logDetailsStr(),
+                 QStringLiteral("Installation canceled after %1 of %2 steps.").arg(ran).arg(total));
+        QVERIFY(ran >= 2 && ran < total);
     }
 
     void cancelledInstallStaysOnProducts()
