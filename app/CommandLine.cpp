@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <unistd.h>
 
 namespace {
 
@@ -81,7 +82,7 @@ void watchForInterrupts(Installer &installer)
     installer.setStopFlag(InterruptWatch::stopFlag());
 }
 
-int installUnattended()
+int installUnattended(bool progress)
 {
     AppSettings settings;
     Installer installer(settings);
@@ -91,6 +92,13 @@ int installUnattended()
     }
     installer.fillProducts();
     watchForInterrupts(installer);
+    // Progress goes to standard error, never into what standard output says.
+    if (progress || ::isatty(STDERR_FILENO))
+        QObject::connect(&installer, &Installer::progressChanged,
+                         [](int step, int total, const QString &product) {
+                             writeTo(stderr, Installer::progressLine(step, total, product) +
+                                                 QLatin1Char('\n'));
+                         });
     const UnattendedInstall::Result result = UnattendedInstall::run(installer);
     if (!installer.lastLogPath().isEmpty())
         writeTo(stderr, QStringLiteral("Log: %1\n").arg(installer.lastLogPath()));
@@ -143,7 +151,11 @@ int CommandLine::run(int argc, char *argv[])
     const QCommandLineOption printScript(
         QStringLiteral("print-script"),
         QStringLiteral("Print the install script that would run, and run nothing."));
-    parser.addOptions({unattended, acceptLicense, license, printScript});
+    const QCommandLineOption progressOption(
+        QStringLiteral("progress"),
+        QStringLiteral("With --unattended: print each step to standard error even when it is not "
+                       "a terminal."));
+    parser.addOptions({unattended, acceptLicense, license, printScript, progressOption});
 
     if (!parser.parse(QCoreApplication::arguments())) {
         writeTo(stderr, parser.errorText() + QStringLiteral("\nTry --help for the options.\n"));
@@ -191,5 +203,5 @@ int CommandLine::run(int argc, char *argv[])
                                "--accept-license. Nothing was installed.\n"));
         return licenseNotAccepted;
     }
-    return installUnattended();
+    return installUnattended(parser.isSet(progressOption));
 }

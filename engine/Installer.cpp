@@ -41,6 +41,13 @@ void Installer::setScriptExecutor(PlainScriptExecutor executor)
     };
 }
 
+QString Installer::progressLine(int step, int total, const QString &product)
+{
+    const QString what = product.isEmpty() ? QStringLiteral("Installing")
+                                           : QStringLiteral("Installing %1").arg(product);
+    return QStringLiteral("%1 (step %2 of %3)").arg(what).arg(step).arg(total);
+}
+
 void Installer::requestStop()
 {
     m_stop->store(true);

@@ -38,6 +38,9 @@ public:
     // command under way. A stopped install ends as a failure answering
     // "Installation canceled after K of N steps.".
     bool isRunning() const { return m_running; }
+    // "Installing Calmfield 6 (step 7 of 55)", or without the name before the
+    // first element's command: how the window and the command line say it.
+    static QString progressLine(int step, int total, const QString &product);
 
     // Each install writes a log of its own (engine/RunLog.h) in this folder;
     // empty means the default. The last one's file, empty when none could be

@@ -1,5 +1,6 @@
 #include "ui/InstallProgress.h"
 
+#include "engine/Installer.h"
 #include "ui/Theme.h"
 
 #include <QHBoxLayout>
@@ -47,8 +48,6 @@ void InstallProgress::show(int step, int total, const QString &product)
 {
     m_bar->setRange(0, total);
     m_bar->setValue(step);
-    const QString what = product.isEmpty() ? QStringLiteral("Installing")
-                                           : QStringLiteral("Installing %1").arg(product);
-    m_line->setText(QStringLiteral("%1 (step %2 of %3)").arg(what).arg(step).arg(total));
+    m_line->setText(Installer::progressLine(step, total, product));
     setVisible(true);
 }

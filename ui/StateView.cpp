@@ -21,10 +21,11 @@ void StateView::refresh()
     if (!m_current || m_current->page() != m_settings.currentPage()) {
         PageView *next = makePage();
         if (m_current) {
-            // A redraw may run inside a click on the old page: delete it later.
             layout()->removeWidget(m_current);
             m_current->hide();
-            m_current->deleteLater();
+            // A redraw may run inside a click on the old page: delete it later.
+            if (m_current != m_licensePage)
+                m_current->deleteLater();
         }
         m_current = next;
         layout()->addWidget(m_current);
@@ -39,7 +40,9 @@ PageView *StateView::makePage()
     case Page::intro:
         break;
     case Page::license:
-        return new LicensePage(m_license, this);
+        if (!m_licensePage)
+            m_licensePage = new LicensePage(m_license, this);
+        return m_licensePage;
     case Page::install:
         return new ProductListPage(this);
     case Page::summary:

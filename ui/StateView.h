@@ -7,7 +7,9 @@ class LicenseText;
 class PageView;
 
 // The current page's content. A page's view is made when the page is entered
-// and refreshed from the state while it stays; leaving drops it.
+// and refreshed from the state while it stays; leaving drops it, but for the
+// License page, which is laid out once per run (a long licence takes a
+// noticeable time to lay out) and kept hidden while another page shows.
 class StateView : public QWidget
 {
     Q_OBJECT
@@ -24,4 +26,5 @@ private:
     AppSettings &m_settings;
     const LicenseText &m_license;
     PageView *m_current = nullptr;
+    PageView *m_licensePage = nullptr;
 };

@@ -103,3 +103,16 @@ for signal in INT TERM; do
     check "$name: the log lists the steps that ran" grep -q '^\[.*\] #1 (administrator) mkdir -p' "${log:-/nonexistent}"
     check "$name: the log is the user's" equal "$(stat -c %U "${log:-/nonexistent}" 2>/dev/null)" "$allowUser"
 done
+
+# ---- 5. Progress on standard error, step by step, apart from standard output.
+fresh_system
+fresh_home "$allowUser"
+rc=0
+as_user "$allowUser" "$sandbox/bundle/usr/bin/quorvantic-installer" --unattended --accept-license --progress \
+    >"$out/progress.stdout" 2>"$out/progress.stderr" || rc=$?
+check "progress: exit status 0" equal "$rc" 0
+steps=$(grep -cE '^Installing .*\(step [0-9]+ of [0-9]+\)$' "$out/progress.stderr")
+total=$(sed -nE 's/^Installing .*\(step [0-9]+ of ([0-9]+)\)$/\1/p' "$out/progress.stderr" | tail -n 1)
+check "progress: one line per step" equal "$steps" "${total:-none}"
+check "progress: the products are named" grep -q '^Installing Velamorph 4 (step' "$out/progress.stderr"
+check "progress: nothing of it on standard output" equal "$(grep -c '^Installing' "$out/progress.stdout")" 0
