@@ -2,7 +2,7 @@
 // bundle's resources, the install confirmed on the product page, the outcome
 // applied on the main thread, then the resulting state written to a file.
 //
-//   quorvantic-e2e-driver --state FILE [--resources DIR] [--agent PROGRAM]
+//   quorvantic-e2e-driver --state FILE [--resources DIR] [--agent PROGRAM] [--cancel-at STEP]
 //
 // With --agent, PROGRAM is started with this process's id and must print one
 // line once it answers authentication requests for it; it ends with the driver.
@@ -49,6 +49,7 @@ int main(int argc, char **argv)
     parser.addOption({"state", "Where to write the resulting state.", "file"});
     parser.addOption({"resources", "The resources folder to install from.", "folder"});
     parser.addOption({"agent", "An authentication agent to start first.", "program"});
+    parser.addOption({"cancel-at", "Press Cancel as this step starts.", "step"});
     parser.process(app);
     if (!parser.isSet("state"))
         return fail("--state is required");
@@ -68,6 +69,11 @@ int main(int argc, char **argv)
     settings.setProducts(installer.productsToInstall());
     settings.setCurrentPage(Page::install);
 
+    const int cancelAt = parser.value("cancel-at").toInt();
+    QObject::connect(&installer, &Installer::progressChanged, &installer, [&](int step) {
+        if (step == cancelAt)
+            installer.requestStop();
+    });
     installer.installSelectedProducts();
     // The job posts its outcome right after releasing the wait; once the pool
     // is idle the handler is queued and one pass of the loop applies it.

@@ -116,3 +116,14 @@ total=$(sed -nE 's/^Installing .*\(step [0-9]+ of ([0-9]+)\)$/\1/p' "$out/progre
 check "progress: one line per step" equal "$steps" "${total:-none}"
 check "progress: the products are named" grep -q '^Installing Velamorph 4 (step' "$out/progress.stderr"
 check "progress: nothing of it on standard output" equal "$(grep -c '^Installing' "$out/progress.stdout")" 0
+
+# ---- 6. Cancel in the window stops after the step under way.
+fresh_system
+fresh_home "$allowUser"
+install_as canceled "$allowUser" --bundle "$slowBundle" --cancel-at 3
+failure_shown canceled "Installation canceled after "
+check "canceled: the answer names the steps" grep -qE '^Installation canceled after [0-9]+ of 4 steps\.$' <(stateLog canceled)
+check "canceled: the last step did not run" test ! -e "/usr/local/share/Adobe/Plug-Ins/CC/Quorvantic/Calmfield 6 Plugin"
+check "canceled: no helper left" equal "$(helpersRunning)" ""
+canceledLog=$(ls "$sandbox/home/$allowUser/.local/state/quorvantic-installer/"install-*.log 2>/dev/null | tail -n 1)
+check "canceled: the log lists the steps that ran" grep -q '^\[.*\] #3 (administrator) cp -R -f' "${canceledLog:-/nonexistent}"
