@@ -105,6 +105,9 @@ QString Installer::bundleProblem() const
 Installer::Plan Installer::plan() const
 {
     Plan plan;
+    if (!m_licenseReadable)
+        plan.refusal = QStringLiteral("The licence could not be read, so it cannot have been "
+                                      "agreed to; nothing was installed.");
     const ProductMap &products = m_settings.products();
     for (auto it = products.cbegin(); it != products.cend(); ++it) {
         if (!it.value())

@@ -65,6 +65,10 @@ public:
     // filled from the catalogue (two writes, as a window would see them).
     void fillProducts();
 
+    // Whether the licence the user agreed to could be read at all; when it
+    // could not, nothing is installed (a front end that shows it says so).
+    void setLicenseReadable(bool readable) { m_licenseReadable = readable; }
+
     // Why nothing can be installed from the resources folder as it is (none
     // found, no readable "Products" folder, no product in it, a name that is
     // not UTF-8); empty when the bundle can be installed from.
@@ -136,6 +140,7 @@ private:
     std::shared_ptr<std::atomic<int>> m_stepsDone = std::make_shared<std::atomic<int>>(0);
     int m_stepsTotal = 0;
     QString m_logFolder;
+    bool m_licenseReadable = true;
     QString m_lastLogPath;
     std::shared_ptr<RunLog> m_log; // the install under way's, between start and answer
     QString m_resourcesFolder;

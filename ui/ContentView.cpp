@@ -41,6 +41,7 @@ ContentView::ContentView(Installer &installer, QWidget *parent)
     palette.setColor(QPalette::WindowText, Theme::textColor());
     setPalette(palette);
 
+    m_installer.setLicenseReadable(m_license->isReadable());
     m_sidebar = new Sidebar(m_installer.resourcesFolder() + QStringLiteral("/Logo.png"), this);
     auto *main = new QHBoxLayout(this);
     main->setContentsMargins(0, 0, 0, 0);

@@ -17,3 +17,8 @@ QWidget *LicenseText::createView(QWidget *parent) const
     view->setFrameShape(QFrame::NoFrame);
     return view;
 }
+
+bool LicenseText::isReadable() const
+{
+    return !m_document->data().isEmpty();
+}

@@ -19,6 +19,9 @@ public:
     // A new read-only view of the text as it is now.
     QWidget *createView(QWidget *parent) const;
 
+    // False when the licence could not be read: nobody can have agreed to it.
+    bool isReadable() const;
+
 signals:
     void objectWillChange();
 

@@ -8,6 +8,7 @@
 #include "ui/OverlayPanel.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QPushButton>
 #include <QTest>
 #include <QThreadPool>
@@ -20,9 +21,15 @@ struct WizardHarness
 {
     explicit WizardHarness(const QStringList &products = {QStringLiteral("gamma"),
                                                           QStringLiteral("Beta"),
-                                                          QStringLiteral("alpha")})
+                                                          QStringLiteral("alpha")},
+                           bool withLicense = true)
         : resources(products)
     {
+        // The licence the window shows, which an install needs to have been read.
+        if (withLicense)
+            QFile::copy(
+                QStringLiteral(QUORVANTIC_SOURCE_DIR "/bundle/resources/QuorvanticEULA.rtf"),
+                resources.path() + QStringLiteral("/QuorvanticEULA.rtf"));
         installer.setResourcesFolder(resources.path());
         settings.setProducts(installer.productsToInstall());
         installer.setScriptExecutor(scripts.executor());

@@ -398,6 +398,24 @@ private slots:
         QVERIFY(ran >= 2 && ran < total);
     }
 
+    // A licence nobody could read cannot have been agreed to: the install
+    // fails before anything runs or is asked.
+    void unreadableLicenseInstallsNothing()
+    {
+        WizardHarness w({QStringLiteral("alpha")}, false);
+        w.settings.setAgreeWithTerms(true);
+        w.settings.setCurrentPage(Page::install);
+        w.settle();
+        QVERIFY(w.clickForward());
+        QVERIFY(w.clickOverlay("Install"));
+        QCOMPARE(w.scripts.installRuns(), 0);
+        QCOMPARE(w.settings.currentPage(), Page::summary);
+        QVERIFY(w.settings.completedWithErrors());
+        QCOMPARE(w.settings.logDetailsStr(),
+                 QStringLiteral("The licence could not be read, so it cannot have been agreed to; "
+                                "nothing was installed."));
+    }
+
     void cancelledInstallStaysOnProducts()
     {
         WizardHarness w;
