@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -22,9 +23,45 @@ void closeIfOpen(int &fd)
     fd = -1;
 }
 
+// Ends a shell that outlives a stop: SIGTERM to its group after the grace,
+// SIGKILL 5 s later. Checked between reads, so the reads wake up to it.
+class Stopper
+{
+public:
+    Stopper(const ShellLaunch &launch, pid_t pid) : m_launch(launch), m_pid(pid) {}
+
+    // How long a poll may wait before the next check.
+    int pollTimeout() const { return m_launch.stopRequested ? 100 : -1; }
+
+    void check()
+    {
+        if (!m_launch.stopRequested || !m_launch.stopRequested->load())
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        if (!m_since)
+            m_since = now;
+        const auto waited =
+            std::chrono::duration_cast<std::chrono::milliseconds>(now - *m_since).count();
+        if (m_sent == 0 && waited >= m_launch.stopGraceMs) {
+            ::kill(-m_pid, SIGTERM);
+            m_sent = SIGTERM;
+        } else if (m_sent == SIGTERM && waited >= m_launch.stopGraceMs + 5000) {
+            ::kill(-m_pid, SIGKILL);
+            m_sent = SIGKILL;
+        }
+    }
+
+private:
+    const ShellLaunch &m_launch;
+    pid_t m_pid;
+    std::optional<std::chrono::steady_clock::time_point> m_since;
+    int m_sent = 0;
+};
+
 // Reads both pipes until both close, keeping at most `limit` bytes of each;
 // true when anything was dropped.
-bool drain(int outRead, int errRead, std::string &out, std::string &err, std::size_t limit)
+bool drain(int outRead, int errRead, std::string &out, std::string &err, std::size_t limit,
+           Stopper &stopper)
 {
     bool dropped = false;
     pollfd fds[2] = {{outRead, POLLIN, 0}, {errRead, POLLIN, 0}};
@@ -32,12 +69,13 @@ bool drain(int outRead, int errRead, std::string &out, std::string &err, std::si
     int open = 2;
     char chunk[65536];
     while (open > 0) {
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
+        stopper.check();
+        const int ready = ::poll(fds, 2, stopper.pollTimeout());
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0)
             return dropped;
-        }
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < 2 && ready > 0; ++i) {
             if (fds[i].fd < 0 || fds[i].revents == 0)
                 continue;
             const ssize_t n = ::read(fds[i].fd, chunk, sizeof chunk);
@@ -90,7 +128,9 @@ int spawnShell(const ShellLaunch &launch, int in, int out, int err, pid_t &pid)
     sigemptyset(&none);
     ::posix_spawnattr_setsigdefault(&attributes, &defaults);
     ::posix_spawnattr_setsigmask(&attributes, &none);
-    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    ::posix_spawnattr_setpgroup(&attributes, 0);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK |
+                                                POSIX_SPAWN_SETPGROUP);
 
     const int error =
         ::posix_spawn(&pid, "/bin/sh", &actions, &attributes, const_cast<char *const *>(argv),
@@ -132,8 +172,9 @@ int spawnShellAs(const ShellLaunch &launch, int in, int out, int err, pid_t &pid
         sigset_t none;
         sigemptyset(&none);
         const bool ready =
-            ::sigprocmask(SIG_SETMASK, &none, nullptr) == 0 && ::dup2(in, STDIN_FILENO) >= 0 &&
-            ::dup2(out, STDOUT_FILENO) >= 0 && ::dup2(err, STDERR_FILENO) >= 0 &&
+            ::sigprocmask(SIG_SETMASK, &none, nullptr) == 0 && ::setpgid(0, 0) == 0 &&
+            ::dup2(in, STDIN_FILENO) >= 0 && ::dup2(out, STDOUT_FILENO) >= 0 &&
+            ::dup2(err, STDERR_FILENO) >= 0 &&
             (launch.workingDirectory.empty() || ::chdir(launch.workingDirectory.c_str()) == 0) &&
             ::setgroups(groups.size(), groups.data()) == 0 &&
             ::setresgid(who.gid, who.gid, who.gid) == 0 &&
@@ -210,8 +251,9 @@ ShellRun runShellCommand(const ShellLaunch &launch)
         return run;
     }
 
+    Stopper stopper(launch, pid);
     run.truncated = drain(outPipe[0], errPipe[0], run.result.standardOutput,
-                          run.result.standardError, launch.outputLimit);
+                          run.result.standardError, launch.outputLimit, stopper);
     closeIfOpen(outPipe[0]);
     closeIfOpen(errPipe[0]);
     run.started = waitForShell(pid, run);

@@ -2,6 +2,8 @@
 
 #include "helper/FrameCodec.h"
 
+#include <atomic>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +33,11 @@ struct ShellLaunch
     // Set: the shell runs as this identity (the caller must be root). Unset:
     // as the caller.
     std::optional<ShellIdentity> identity;
+    // Once this holds true, a shell still running `stopGraceMs` later gets
+    // SIGTERM, and SIGKILL 5 s after that, its whole process group (each shell
+    // runs in a group of its own, away from the terminal's signals).
+    std::shared_ptr<const std::atomic<bool>> stopRequested;
+    int stopGraceMs = 5000;
 };
 
 struct ShellRun

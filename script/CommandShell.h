@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
+#include <memory>
 #include <optional>
 
 // What running one "do shell script" command gave: the shell's status and
@@ -24,4 +26,7 @@ class CommandShell
 public:
     virtual ~CommandShell() = default;
     virtual ShellOutcome run(const QString &command) = 0;
+    // A run's stop flag: a shell that runs programs ends one still running
+    // some seconds after the flag is raised. Others need not look at it.
+    virtual void setStopFlag(std::shared_ptr<const std::atomic<bool>> flag) { (void)flag; }
 };

@@ -170,6 +170,7 @@ std::optional<Value> Evaluator::shellScript(const Expression &expression)
         const auto &make =
             expression.privileged ? m_context.makeAdministratorShell : m_context.makeUserShell;
         shell = make ? make() : std::make_unique<LocalShell>();
+        shell->setStopFlag(m_context.stopRequested);
     }
     ShellOutcome outcome = runReported(*shell, command->textForm(), expression.privileged);
     if (outcome.failure) {

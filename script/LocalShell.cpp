@@ -31,6 +31,8 @@ ShellOutcome LocalShell::run(const QString &command)
     }
     launch.workingDirectory = QFile::encodeName(m_workingDirectory).toStdString();
     launch.identity = m_identity;
+    launch.stopRequested = m_stop;
+    launch.stopGraceMs = m_stopGraceMs;
     if (!m_overrides.isEmpty() || m_identity) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (auto it = m_overrides.cbegin(); it != m_overrides.cend(); ++it)

@@ -16,9 +16,17 @@ public:
     explicit LocalShell(QMap<QString, QString> overrides = {}, QString workingDirectory = {},
                         std::optional<ShellIdentity> identity = std::nullopt);
     ShellOutcome run(const QString &command) override;
+    void setStopFlag(std::shared_ptr<const std::atomic<bool>> flag) override
+    {
+        m_stop = std::move(flag);
+    }
+    // How long a command may go on once the stop flag is raised (5 s).
+    void setStopGrace(int milliseconds) { m_stopGraceMs = milliseconds; }
 
 private:
     QMap<QString, QString> m_overrides;
     QString m_workingDirectory;
     std::optional<ShellIdentity> m_identity;
+    std::shared_ptr<const std::atomic<bool>> m_stop;
+    int m_stopGraceMs = 5000;
 };
