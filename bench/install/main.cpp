@@ -13,18 +13,15 @@
 // figure is the ratio of the medians, the runs of the two alternating after
 // one untimed run of each.
 #include "HelperBundle.h"
+#include "InstallBundle.h"
 #include "Measure.h"
 
 #include "engine/InstallScriptComposer.h"
 #include "engine/Installer.h"
-#include "engine/InterpreterExecutor.h"
 #include "engine/Product.h"
-#include "script/Interpreter.h"
-#include "script/PrivilegedSession.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QThreadPool>
 
@@ -35,141 +32,11 @@
 
 namespace {
 
-constexpr int filesPerElement = 250;
-const QString bundleStamp = QStringLiteral(".bench-bundle-v2");
-
-struct Element
-{
-    QString product;
-    QString name;
-};
-
-// The three kinds, as the composer tells them apart by name.
-const std::vector<Element> elements = {
-    {"Calmfield 6", "Calmfield 6 Plugin"},
-    {"Calmfield 6", "Calmfield 6 Plugin Extras"},
-    {"Ambrelux 2", "Ambrelux 2 Plugin"},
-    {"Ambrelux 2", "Ambrelux 2 Plugin Filters"},
-    {"Tessaline 1", "Tessaline 1 Plugin"},
-    {"Tessaline 1", "Tessaline 1 Plugin Looks"},
-    {"Calmfield 6 Video", "Calmfield Video Plugin 2"},
-    {"Calmfield 6 Video", "Calmfield Video Plugin"},
-    {"Ambrelux Video", "Ambrelux Video Plugin 2"},
-    {"Ambrelux Video", "Ambrelux Video Plugin"},
-    {"Velamorph 4", "Velamorph 4 Lightroom"},
-    {"Velamorph 3", "Velamorph 3 Lightroom"},
-};
-
-quint64 nextRandom(quint64 &state)
-{
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    return state;
-}
-
-// Mostly small files (256 B to 64 KB, spread evenly on a log scale) and one
-// in 33 between 1 and 5 MB: about 300 MB in 3,000 files.
-qint64 fileSize(int index, quint64 &state)
-{
-    const quint64 r = nextRandom(state);
-    if (index % 33 == 0)
-        return 1048576 + static_cast<qint64>(r % (4 * 1048576));
-    const double exponent = 8 + 8 * static_cast<double>(r % 10000) / 10000.0;
-    return static_cast<qint64>(std::exp2(exponent));
-}
-
-QString fileFolder(const Element &element, int index)
-{
-    if (element.name.contains("Lightroom")) {
-        const QString v = element.name.contains("Velamorph 3") ? "3" : "4";
-        if (index < 20)
-            return "Quorvantic Velamorph " + v;
-        if (index < 50)
-            return "velamorph" + v + ".lrdevplugin";
-        return "Velamorph" + v + ".app/Contents/Resources/part" + QString::number(index / 25);
-    }
-    if (index < 5)
-        return "Contents/MacOS";
-    return "Contents/Resources/part" + QString::number(index / 25);
-}
-
-bool generateBundle(const QString &root)
-{
-    if (QFile::exists(root + '/' + bundleStamp))
-        return true;
-    QDir(root).removeRecursively();
-    std::fprintf(stderr, "making the bundle in %s\n", qPrintable(root));
-    const QString products = bench::bundleResources(root) + "/Products/";
-    quint64 state = 0x9e3779b97f4a7c15ULL;
-    QByteArray block(8 * 1048576, Qt::Uninitialized);
-    for (qsizetype i = 0; i + 8 <= block.size(); i += 8) {
-        const quint64 value = nextRandom(state);
-        std::memcpy(block.data() + i, &value, 8);
-    }
-    for (const Element &element : elements) {
-        const QString elementFolder = products + element.product + '/' + element.name + '/';
-        for (int index = 0; index < filesPerElement; ++index) {
-            const QString folder = elementFolder + fileFolder(element, index);
-            if (!QDir().mkpath(folder))
-                return false;
-            QFile file(folder + "/file" + QString::number(index) +
-                       (index < 20 && element.name.contains("Lightroom") ? ".lrtemplate" : ".bin"));
-            const qint64 size = fileSize(index, state);
-            const qint64 offset = static_cast<qint64>(nextRandom(state) % 1048576);
-            if (!file.open(QIODevice::WriteOnly) ||
-                file.write(block.constData() + offset, size) != size)
-                return false;
-        }
-    }
-    QFile stamp(root + '/' + bundleStamp);
-    return stamp.open(QIODevice::WriteOnly);
-}
-
-struct TreeSize
-{
-    qint64 files = 0;
-    qint64 bytes = 0;
-};
-
-TreeSize treeSize(const QString &folder)
-{
-    TreeSize size;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoSymLinks,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        ++size.files;
-        size.bytes += it.fileInfo().size();
-    }
-    return size;
-}
-
-// Everything an install wrote, gone, so each run starts from the same state.
-bool emptyDestinations()
-{
-    for (const QString &folder : {Product::applications(), Product::applicationSupport(),
-                                  Product::userApplicationSupport()}) {
-        const QDir dir(folder);
-        for (const QString &entry :
-             dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
-            if (bench::timedRun("/bin/rm", {"-rf", "--", dir.filePath(entry)}) < 0)
-                return false;
-    }
-    return true;
-}
-
-// The interpreter as the wizard runs it, but with the real helper started
-// through `env` instead of pkexec (this process is root already).
-ScriptExecutor executorThroughHelper(const QString &helper)
-{
-    EvaluationContext context = Interpreter::platformContext();
-    context.makeAdministratorShell = [helper] {
-        return std::make_unique<PrivilegedSession>(
-            QStringList{"/usr/bin/env", "PKEXEC_UID=" + QString::number(::getuid())}, helper);
-    };
-    return interpreterExecutor(std::move(context));
-}
+using bench::BundleElement;
+using bench::emptyInstallDestinations;
+using bench::executorThroughHelper;
+using bench::treeSize;
+using bench::TreeSize;
 
 double installOnce(const QString &resources, const QString &helper, bool &ok)
 {
@@ -197,7 +64,7 @@ double copyOnce(const QString &resources)
     QStringList sources;
     QStringList folders{Product::appQuorvantic()};
     QList<QStringList> presetCopies;
-    for (const Element &element : elements) {
+    for (const BundleElement &element : bench::bundleElements()) {
         const QString path = resources + "/Products/" + element.product + '/' + element.name;
         sources << path;
         if (element.name.contains("Lightroom")) {
@@ -252,7 +119,7 @@ std::optional<Medians> measure(const QString &resources, const QString &helper, 
     for (int run = 0; run <= runs; ++run) {
         // Alternate which goes first, so drift in the machine's load hits both.
         for (int turn = 0; turn < 2; ++turn) {
-            if (!emptyDestinations())
+            if (!emptyInstallDestinations())
                 return failed("cannot empty the destinations");
             const bool install = (turn == 0) == (run % 2 == 0);
             double elapsed = 0;
@@ -276,7 +143,7 @@ std::optional<Medians> measure(const QString &resources, const QString &helper, 
             (install ? installs : copies).push_back(elapsed);
         }
     }
-    emptyDestinations();
+    emptyInstallDestinations();
     return Medians{bench::median(installs), bench::median(copies)};
 }
 
@@ -308,7 +175,7 @@ QString scriptCost(const QString &resources)
         shortCommands.push_back(bench::timedRun(
             "/bin/sh", {"-c", "mkdir -p " + Product::applications() + "/bench-probe"}));
     const double shortCommand = bench::median(shortCommands);
-    emptyDestinations();
+    emptyInstallDestinations();
     return QString::asprintf(
         "the script runs %d commands: %d as administrator in one helper, %d of them element "
         "copies, and %d as the user, each through /bin/sh; one short command through /bin/sh "
@@ -334,7 +201,7 @@ int main(int argc, char **argv)
         return fail("runs only as root inside bench/run's private mount namespace");
     const QString root = QDir(arguments.at(1)).absolutePath();
     const int runs = std::max(5, arguments.at(2).toInt());
-    if (!generateBundle(root))
+    if (!bench::makeInstallBundle(root))
         return fail("cannot make the bundle");
     const QString helper = bench::placeHelper(root, QStringLiteral(QUORVANTIC_HELPER));
     if (helper.isEmpty())
@@ -355,7 +222,7 @@ int main(int argc, char **argv)
                        QString::asprintf("installer %.0f ms, cp -R %.0f ms (medians of %d); %lld "
                                          "files, %.0f MB, %zu elements; ",
                                          medians->install, medians->copy, runs, source.files,
-                                         source.bytes / 1048576.0, elements.size()) +
+                                         source.bytes / 1048576.0, bench::bundleElements().size()) +
                            cost);
     return 0;
 }
