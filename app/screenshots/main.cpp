@@ -151,7 +151,12 @@ int main(int argc, char *argv[])
     }
     QTextStream(stdout) << installing << "\n";
 
-    // A large window: the sidebar keeps to its widest, the overlay stays centred.
+    // A large window: the sidebar keeps to its widest, the overlay stays centred;
+    // the log window now names the run's log file.
+    s.setCompletedWithErrors(true);
+    s.setLogDetailsStr(longLog());
+    s.setShowLogDetailsWindow(true);
+    window->contentView()->redrawIfDue();
     window->resize(1000, 650);
     QApplication::processEvents();
     const QString large = folder + QStringLiteral("/12-log-window-large.png");
