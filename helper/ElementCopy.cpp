@@ -124,7 +124,9 @@ struct Place
 class TreeCopier
 {
 public:
-    explicit TreeCopier(std::string &problem) : m_problem(problem) {}
+    TreeCopier(std::string &problem, std::function<bool()> stopped)
+        : m_problem(problem), m_stopped(std::move(stopped))
+    {}
 
     bool copyFolder(int sourceFd, const Place &place, int depth);
 
@@ -136,6 +138,7 @@ private:
     bool copyData(int in, int out, off_t size, const std::string &path);
 
     std::string &m_problem;
+    std::function<bool()> m_stopped;
     std::vector<char> m_buffer;
     bool m_noRangeCopy = false; // copy_file_range failed for good between these folders
 };
@@ -224,6 +227,10 @@ bool TreeCopier::clearFolderAt(const Place &place)
 
 bool TreeCopier::copyFile(const Place &place)
 {
+    if (m_stopped && m_stopped()) {
+        m_problem = "the install was stopped before " + place.sourcePath + " was copied";
+        return false;
+    }
     const UniqueFd in(::openat(place.sourceFolder, place.name.c_str(), fileFlags));
     struct stat status = {};
     if (!in.valid() || ::fstat(in.get(), &status) != 0) {
@@ -338,7 +345,7 @@ bool copyElementTree(const CopyEnds &ends, std::string &problem)
         return false;
     const Place top{ends.sourceFolderFd, ends.destinationFolderFd, ends.elementName,
                     ends.sourcePath, ends.destinationPath};
-    return TreeCopier(problem).copyFolder(element.get(), top, 0);
+    return TreeCopier(problem, ends.stopped).copyFolder(element.get(), top, 0);
 }
 
 } // namespace helper

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 // Copies one element folder of a bundle into the app folder, in process and
@@ -13,6 +14,8 @@ struct CopyEnds
     std::string sourcePath;  // the element's path, for messages
     int destinationFolderFd = -1;
     std::string destinationPath; // where the element lands, for messages
+    // Asked before each file: true ends the copy there (the run was stopped).
+    std::function<bool()> stopped;
 };
 
 // The whole element is looked over first, so an element holding a device

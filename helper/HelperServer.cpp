@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <poll.h>
 #include <pwd.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -45,12 +46,19 @@ std::string folderOf(const std::string &path)
 }
 
 // Performs one command frame's text; an empty optional means it was refused.
-std::optional<frame::CommandResult> answer(const std::string &command, const InstallRoots &roots)
+std::optional<frame::CommandResult> answer(const std::string &command, const InstallRoots &roots,
+                                           int in)
 {
     const ParsedCommand parsed = parseInstallCommand(command);
     if (!parsed.ok)
         return std::nullopt;
-    const OperationResult done = perform(parsed.operation, roots);
+    // The session closes its end to stop a long copy: between files, a hung-up
+    // input ends it.
+    const auto hungUp = [in] {
+        pollfd input{in, POLLIN, 0};
+        return ::poll(&input, 1, 0) > 0 && (input.revents & (POLLHUP | POLLERR)) != 0;
+    };
+    const OperationResult done = perform(parsed.operation, roots, hungUp);
     frame::CommandResult result;
     if (!done.ok) {
         result.status = 1;
@@ -117,7 +125,8 @@ int serve(int in, int out, const InstallRoots &roots)
         }
         if (decoded.status == frame::DecodeStatus::complete) {
             buffer.erase(0, decoded.consumed);
-            const std::optional<frame::CommandResult> result = answer(decoded.frame.payload, roots);
+            const std::optional<frame::CommandResult> result =
+                answer(decoded.frame.payload, roots, in);
             if (!result) {
                 refuse(out, "not an install operation: " + decoded.frame.payload);
                 return 2;

@@ -94,7 +94,8 @@ OperationResult makeFolder(const Operation &operation, const Roots &roots)
     return made.fd.valid() ? succeeded() : failed(made.problem);
 }
 
-OperationResult copyElement(const Operation &operation, const Roots &roots)
+OperationResult copyElement(const Operation &operation, const Roots &roots,
+                            const std::function<bool()> &stopped)
 {
     const SplitPath source = splitPath(operation.first, false);
     const SplitPath destination = splitPath(operation.second, true);
@@ -113,8 +114,12 @@ OperationResult copyElement(const Operation &operation, const Roots &roots)
     const OpenedFolder app = openTrustedFolder(roots.app, false);
     if (!app.fd.valid())
         return failed(app.problem);
-    const CopyEnds ends{product.fd.get(), from.back(), joinPath(from, from.size()), app.fd.get(),
-                        joinPath(roots.app, roots.app.size()) + '/' + from.back()};
+    const CopyEnds ends{product.fd.get(),
+                        from.back(),
+                        joinPath(from, from.size()),
+                        app.fd.get(),
+                        joinPath(roots.app, roots.app.size()) + '/' + from.back(),
+                        stopped};
     std::string problem;
     return copyElementTree(ends, problem) ? succeeded() : failed(problem);
 }
@@ -212,7 +217,8 @@ OperationResult writeText(const Operation &operation, const Roots &roots)
     return failed(problem);
 }
 
-OperationResult performChecked(const Operation &operation, const InstallRoots &roots)
+OperationResult performChecked(const Operation &operation, const InstallRoots &roots,
+                               const std::function<bool()> &stopped)
 {
     Roots prepared;
     std::string problem;
@@ -222,7 +228,7 @@ OperationResult performChecked(const Operation &operation, const InstallRoots &r
     case OperationKind::makeFolder:
         return makeFolder(operation, prepared);
     case OperationKind::copyElement:
-        return copyElement(operation, prepared);
+        return copyElement(operation, prepared, stopped);
     case OperationKind::remove:
         return remove(operation, prepared);
     case OperationKind::link:
@@ -235,10 +241,11 @@ OperationResult performChecked(const Operation &operation, const InstallRoots &r
 
 } // namespace
 
-OperationResult perform(const Operation &operation, const InstallRoots &roots)
+OperationResult perform(const Operation &operation, const InstallRoots &roots,
+                        const std::function<bool()> &stopped)
 {
     try {
-        return performChecked(operation, roots);
+        return performChecked(operation, roots, stopped);
     } catch (...) { // only allocation can throw; the helper answers, never aborts
         return failed("out of memory");
     }

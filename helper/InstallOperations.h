@@ -2,6 +2,7 @@
 
 #include "helper/InstallCommand.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,8 @@ struct OperationResult
 // writeText: a file strictly inside the app folder, replaced whole (mode 0644).
 // Operand paths are absolute with no empty, "." or ".." component; DIR and
 // DEST may end with one "/".
-OperationResult perform(const Operation &operation, const InstallRoots &roots);
+// `stopped`, when given, is asked between the files of a copy: true ends it.
+OperationResult perform(const Operation &operation, const InstallRoots &roots,
+                        const std::function<bool()> &stopped = {});
 
 } // namespace helper

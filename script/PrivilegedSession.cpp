@@ -88,8 +88,14 @@ bool PrivilegedSession::readFrame(std::string &type, std::string &payload)
             return true;
         }
         // No timeout: the authentication dialog may stay open for as long as
-        // the user leaves it, and a command may take as long as it takes.
-        if (!m_process->waitForReadyRead(-1) && m_process->bytesAvailable() == 0) {
+        // the user leaves it, and a command may take as long as it takes,
+        // unless the run is stopped (then it is woken to look, below).
+        const bool ready = m_process->waitForReadyRead(m_stop ? 200 : -1);
+        if (!ready && m_process->state() != QProcess::NotRunning) {
+            stopLongCommand();
+            continue;
+        }
+        if (!ready && m_process->bytesAvailable() == 0) {
             m_buffer += m_process->readAllStandardOutput().toStdString();
             if (frame::decode(m_buffer, frame::Direction::toSession).status ==
                 frame::DecodeStatus::needMore)
@@ -162,6 +168,19 @@ std::optional<ScriptError> PrivilegedSession::start()
         return failure(ScriptErrorNumber::privilegedToolFailed,
                        QStringLiteral("The privileged helper answered out of turn."));
     return std::nullopt;
+}
+
+void PrivilegedSession::stopLongCommand()
+{
+    if (!m_stop || !m_stop->load() || m_inputClosed)
+        return;
+    if (!m_stopSeen.isValid())
+        m_stopSeen.start();
+    // The helper ends a copy between two files once its input hangs up.
+    if (m_stopSeen.elapsed() >= stopGraceMs) {
+        m_process->closeWriteChannel();
+        m_inputClosed = true;
+    }
 }
 
 ShellOutcome PrivilegedSession::run(const QString &command)

@@ -2,6 +2,7 @@
 
 #include "script/CommandShell.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
 
 #include <memory>
@@ -37,6 +38,13 @@ public:
     PrivilegedSession(QStringList launcher, QString helperPath);
     ~PrivilegedSession() override;
     ShellOutcome run(const QString &command) override;
+    // A command still running this long after the run's stop flag rose is
+    // ended: the helper's input is closed, and it stops between two files.
+    void setStopFlag(std::shared_ptr<const std::atomic<bool>> flag) override
+    {
+        m_stop = std::move(flag);
+    }
+    static constexpr int stopGraceMs = 5000;
 
     // The first of /usr/bin/pkexec and /bin/pkexec that exists, or an empty launcher.
     static QStringList pkexecLauncher();
@@ -48,6 +56,7 @@ public:
 
 private:
     std::optional<ScriptError> start();
+    void stopLongCommand();
     // Reads until one whole frame arrived; false when the helper ended first.
     bool readFrame(std::string &type, std::string &payload);
     ScriptError failure(qint64 number, const QString &message);
@@ -57,4 +66,7 @@ private:
     std::unique_ptr<QProcess> m_process;
     std::string m_buffer;
     std::optional<ScriptError> m_broken;
+    std::shared_ptr<const std::atomic<bool>> m_stop;
+    QElapsedTimer m_stopSeen;
+    bool m_inputClosed = false;
 };

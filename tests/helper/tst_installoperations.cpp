@@ -354,6 +354,30 @@ private slots:
         QCOMPARE(snapshot().filter("/.quorvantic-").size(), 0);
     }
 
+    // A copy asked to stop ends between two files, says so, and copies no
+    // file after that.
+    void aStoppedCopyEndsBetweenFiles()
+    {
+        const InstallRoots roots{base + "/bundle/Products",
+                                 base + "/opt/Quorvantic/",
+                                 {base + "/share/Plug-Ins/", base + "/share/Video/"}};
+        int asked = 0;
+        const OperationResult result =
+            perform(Operation{OperationKind::copyElement, expand(elementSource), expand("@A/")},
+                    roots, [&asked] { return ++asked > 2; });
+        QVERIFY(!result.ok);
+        QVERIFY2(result.message.find("the install was stopped before ") == 0,
+                 result.message.c_str());
+        QCOMPARE(asked, 3);
+        // Two files copied, no third, no temporary file left.
+        const QStringList copied = snapshot(QStringLiteral("/opt/Quorvantic/Elem"));
+        const auto files = std::count_if(copied.begin(), copied.end(), [](const QString &line) {
+            return line.section(' ', 1, 1).startsWith("100"); // S_IFREG
+        });
+        QCOMPARE(files, 2);
+        QCOMPARE(snapshot().filter("/.quorvantic-").size(), 0);
+    }
+
     // A second copy merges: files replaced, folders reused, the installed
     // folder's own extra files kept, and wrong-type entries replaced, not followed.
     void mergesIntoAnEarlierCopy()
