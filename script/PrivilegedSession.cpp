@@ -177,7 +177,7 @@ void PrivilegedSession::stopLongCommand()
     if (!m_stopSeen.isValid())
         m_stopSeen.start();
     // The helper ends a copy between two files once its input hangs up.
-    if (m_stopSeen.elapsed() >= stopGraceMs) {
+    if (m_stopSeen.elapsed() >= m_stopGraceMs) {
         m_process->closeWriteChannel();
         m_inputClosed = true;
     }

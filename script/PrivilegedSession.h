@@ -44,7 +44,7 @@ public:
     {
         m_stop = std::move(flag);
     }
-    static constexpr int stopGraceMs = 5000;
+    void setStopGrace(int milliseconds) { m_stopGraceMs = milliseconds; }
 
     // The first of /usr/bin/pkexec and /bin/pkexec that exists, or an empty launcher.
     static QStringList pkexecLauncher();
@@ -69,4 +69,5 @@ private:
     std::shared_ptr<const std::atomic<bool>> m_stop;
     QElapsedTimer m_stopSeen;
     bool m_inputClosed = false;
+    int m_stopGraceMs = 5000;
 };

@@ -3,11 +3,15 @@
 // applied on the main thread, then the resulting state written to a file.
 //
 //   quorvantic-e2e-driver --state FILE [--resources DIR] [--agent PROGRAM] [--cancel-at STEP]
+//                         [--stop-grace MS]
 //
 // With --agent, PROGRAM is started with this process's id and must print one
 // line once it answers authentication requests for it; it ends with the driver.
 // Standard output carries exactly what the installer prints.
 #include "engine/Installer.h"
+#include "engine/InterpreterExecutor.h"
+#include "script/Interpreter.h"
+#include "script/PrivilegedSession.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -16,6 +20,7 @@
 #include <QThreadPool>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -50,6 +55,7 @@ int main(int argc, char **argv)
     parser.addOption({"resources", "The resources folder to install from.", "folder"});
     parser.addOption({"agent", "An authentication agent to start first.", "program"});
     parser.addOption({"cancel-at", "Press Cancel as this step starts.", "step"});
+    parser.addOption({"stop-grace", "How long a stopped command may go on.", "ms"});
     parser.process(app);
     if (!parser.isSet("state"))
         return fail("--state is required");
@@ -69,6 +75,21 @@ int main(int argc, char **argv)
     settings.setProducts(installer.productsToInstall());
     settings.setCurrentPage(Page::install);
 
+    if (parser.isSet("stop-grace")) {
+        // The interpreter as the installer runs it, with a shorter grace for
+        // an administrator command still running after Cancel.
+        const int grace = parser.value("stop-grace").toInt();
+        EvaluationContext context = Interpreter::platformContext();
+        context.makeAdministratorShell = [grace]() -> std::unique_ptr<CommandShell> {
+            if (::geteuid() == 0)
+                return PrivilegedSession::forThisProcess();
+            auto session = std::make_unique<PrivilegedSession>(
+                PrivilegedSession::pkexecLauncher(), PrivilegedSession::defaultHelperPath());
+            session->setStopGrace(grace);
+            return session;
+        };
+        installer.setScriptExecutor(interpreterExecutor(std::move(context)));
+    }
     const int cancelAt = parser.value("cancel-at").toInt();
     QObject::connect(&installer, &Installer::progressChanged, &installer, [&](int step) {
         if (step == cancelAt)

@@ -127,3 +127,21 @@ check "canceled: the last step did not run" test ! -e "/usr/local/share/Adobe/Pl
 check "canceled: no helper left" equal "$(helpersRunning)" ""
 canceledLog=$(ls "$sandbox/home/$allowUser/.local/state/quorvantic-installer/"install-*.log 2>/dev/null | tail -n 1)
 check "canceled: the log lists the steps that ran" grep -q '^\[.*\] #3 (administrator) cp -R -f' "${canceledLog:-/nonexistent}"
+
+# ---- 7. A stopped run ends a long privileged copy too, between two files.
+many=$sandbox/many/Products/'Calmfield 6'/'Calmfield 6 Plugin'
+mkdir -p "$many"
+(cd "$many" && seq -f 'f%06g' 60000 | xargs touch)
+chmod -R go+rX "$sandbox/many"
+manyBundle=$(bundle_with many "$sandbox/many")
+fresh_system
+fresh_home "$allowUser"
+start=$SECONDS
+install_as long-copy "$allowUser" --bundle "$manyBundle" --cancel-at 3 --stop-grace 100
+failure_shown long-copy "Installation canceled after "
+copied=$(find "/opt/Quorvantic/Calmfield 6 Plugin" -type f 2>/dev/null | wc -l)
+echo "   long-copy: $copied of 60000 files copied in $((SECONDS - start)) s"
+check "long-copy: the copy ended before its end" test "$copied" -lt 60000
+check "long-copy: no helper left" equal "$(helpersRunning)" ""
+check "long-copy: the log tells where it stopped" grep -q "the install was stopped before .*Calmfield 6 Plugin/f" \
+    "$(ls "$sandbox/home/$allowUser/.local/state/quorvantic-installer/"install-*.log | tail -n 1)"
