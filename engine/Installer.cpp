@@ -310,8 +310,9 @@ void Installer::runAndWait(const QString &script,
     QThreadPool::globalInstance()->start(
         [finished, outcome, waiting, script, hooks, executor = std::move(executor)] {
             *outcome = executor(script, hooks);
-            finished->count_down();
+            // The loop lives until the count goes down: post to it first.
             QMetaObject::invokeMethod(waiting.data(), &QEventLoop::quit, Qt::QueuedConnection);
+            finished->count_down();
         });
 
     emit scriptWaitStarted();
