@@ -83,6 +83,43 @@ std::vector<Shot> wizardShots()
     };
 }
 
+// An install under way, grabbed at its fifth step from a run that takes its
+// time, as the window shows it: progress, Cancel, the buttons off.
+bool grabInstall(QuorvanticInstallerApp &installer, MainWindow *window, const QString &folder)
+{
+    AppSettings &s = installer.settings();
+    s.setShowLogDetailsWindow(false);
+    s.setCompletedWithErrors(false);
+    s.setCurrentPage(Page::install);
+    installer.installer().setLogFolder(folder + QStringLiteral("/logs"));
+    installer.installer().setScriptExecutor([](const QString &source, const ScriptHooks &hooks) {
+        const int total = int(source.count(QStringLiteral("do shell script ")));
+        for (int step = 1; step <= total; ++step) {
+            // The command as the shell gets it: the script's quoting undone.
+            hooks.commandStarted(step,
+                                 source.section(QStringLiteral("do shell script "), step, step)
+                                     .replace(QStringLiteral("\\\""), QStringLiteral("\"")));
+            QThread::msleep(40);
+        }
+        return ScriptOutcome{true, QStringLiteral("Ok"), std::nullopt};
+    });
+    const QString installing = folder + QStringLiteral("/11-installing.png");
+    bool grabbed = false;
+    QObject::connect(&installer.installer(), &Installer::progressChanged, window, [&](int step) {
+        if (step != 5 || grabbed)
+            return;
+        QApplication::processEvents();
+        grabbed = window->grab().save(installing);
+    });
+    installer.installer().installSelectedProducts();
+    if (!grabbed) {
+        QTextStream(stderr) << "cannot write " << installing << "\n";
+        return false;
+    }
+    QTextStream(stdout) << installing << "\n";
+    return true;
+}
+
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
@@ -119,37 +156,8 @@ int main(int argc, char *argv[])
         QTextStream(stdout) << file << "\n";
     }
 
-    // An install under way, grabbed at its third step from a run that takes
-    // its time, as the window shows it: progress, Cancel, the buttons off.
-    s.setShowLogDetailsWindow(false);
-    s.setCompletedWithErrors(false);
-    s.setCurrentPage(Page::install);
-    installer.installer().setLogFolder(folder + QStringLiteral("/logs"));
-    installer.installer().setScriptExecutor([](const QString &source, const ScriptHooks &hooks) {
-        const int total = int(source.count(QStringLiteral("do shell script ")));
-        for (int step = 1; step <= total; ++step) {
-            // The command as the shell gets it: the script's quoting undone.
-            hooks.commandStarted(step,
-                                 source.section(QStringLiteral("do shell script "), step, step)
-                                     .replace(QStringLiteral("\\\""), QStringLiteral("\"")));
-            QThread::msleep(40);
-        }
-        return ScriptOutcome{true, QStringLiteral("Ok"), std::nullopt};
-    });
-    const QString installing = folder + QStringLiteral("/11-installing.png");
-    bool grabbed = false;
-    QObject::connect(&installer.installer(), &Installer::progressChanged, window, [&](int step) {
-        if (step != 5 || grabbed)
-            return;
-        QApplication::processEvents();
-        grabbed = window->grab().save(installing);
-    });
-    installer.installer().installSelectedProducts();
-    if (!grabbed) {
-        QTextStream(stderr) << "cannot write " << installing << "\n";
+    if (!grabInstall(installer, window, folder))
         return 1;
-    }
-    QTextStream(stdout) << installing << "\n";
 
     // A large window: the sidebar keeps to its widest, the overlay stays centred;
     // the log window now names the run's log file.
