@@ -3,6 +3,7 @@
 #include "helper/FrameCodec.h"
 #include "helper/InstallCommand.h"
 #include "helper/ProcessHygiene.h"
+#include "helper/SafePath.h"
 #include "helper/SystemLocations.h"
 
 #include <cerrno>
@@ -18,20 +19,6 @@
 namespace helper {
 
 namespace {
-
-bool writeAll(int fd, const std::string &bytes)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 std::string resolved(const std::string &path)
 {

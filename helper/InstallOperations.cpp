@@ -166,19 +166,6 @@ OperationResult link(const Operation &operation, const Roots &roots)
                : failed(problem);
 }
 
-bool writeAll(int fd, const std::string &text)
-{
-    for (std::size_t done = 0; done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 OperationResult writeText(const Operation &operation, const Roots &roots)
 {
     const SplitPath file = splitPath(operation.second, false);

@@ -442,4 +442,17 @@ bool replaceWithLink(int folderFd, const std::string &name, const std::string &t
     return true;
 }
 
+bool writeAll(int fd, const std::string &bytes)
+{
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 } // namespace helper

@@ -106,4 +106,7 @@ std::string failure(std::string_view what, const std::string &path);
 // Nesting that copying and removing go down to, bounding the descriptors in use.
 inline constexpr int maxDepth = 128;
 
+// Writes all of `bytes` to `fd`, going on after interruptions; false on an error.
+bool writeAll(int fd, const std::string &bytes);
+
 } // namespace helper
