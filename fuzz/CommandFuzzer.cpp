@@ -39,6 +39,10 @@ bool writtenAs(const helper::Operation &op, std::string_view command)
         return command == "cp -R -f " + quoted(op.first) + ' ' + quoted(op.second);
     case OperationKind::remove:
         return command == "rm -R -f " + quoted(op.first);
+    case OperationKind::removeRecorded:
+        return command == "rm -f " + quoted(op.first);
+    case OperationKind::removeFolder:
+        return command == "rmdir --ignore-fail-on-non-empty " + quoted(op.first);
     case OperationKind::link:
         return command == "ln -f -n -s " + quoted(op.first) + ' ' + quoted(op.second);
     case OperationKind::writeText: {

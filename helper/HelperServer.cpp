@@ -33,7 +33,7 @@ std::string folderOf(const std::string &path)
 }
 
 // Performs one command frame's text; an empty optional means it was refused.
-std::optional<frame::CommandResult> answer(const std::string &command, const InstallRoots &roots,
+std::optional<frame::CommandResult> answer(const std::string &command, ReceiptJournal &journal,
                                            int in)
 {
     const ParsedCommand parsed = parseInstallCommand(command);
@@ -45,7 +45,7 @@ std::optional<frame::CommandResult> answer(const std::string &command, const Ins
         pollfd input{in, POLLIN, 0};
         return ::poll(&input, 1, 0) > 0 && (input.revents & (POLLHUP | POLLERR)) != 0;
     };
-    const OperationResult done = perform(parsed.operation, roots, hungUp);
+    const OperationResult done = journal.perform(parsed.operation, hungUp);
     frame::CommandResult result;
     if (!done.ok) {
         result.status = 1;
@@ -98,7 +98,7 @@ void refuse(int out, const std::string &message)
     writeAll(STDERR_FILENO, line);
 }
 
-int serve(int in, int out, const InstallRoots &roots)
+int serve(int in, int out, ReceiptJournal &journal)
 {
     if (!writeAll(out, frame::encode(frame::Type::hello, frame::helloText)))
         return 1;
@@ -113,7 +113,7 @@ int serve(int in, int out, const InstallRoots &roots)
         if (decoded.status == frame::DecodeStatus::complete) {
             buffer.erase(0, decoded.consumed);
             const std::optional<frame::CommandResult> result =
-                answer(decoded.frame.payload, roots, in);
+                answer(decoded.frame.payload, journal, in);
             if (!result) {
                 refuse(out, "not an install operation: " + decoded.frame.payload);
                 return 2;
@@ -155,7 +155,8 @@ int run(int argc, char **argv)
         refuse(STDOUT_FILENO, "refusing to run: the helper must run as root, through pkexec");
         return 1;
     }
-    if (!invokingUser(std::getenv("PKEXEC_UID"))) {
+    const std::optional<std::string> user = invokingUser(std::getenv("PKEXEC_UID"));
+    if (!user) {
         refuse(STDOUT_FILENO, "refusing to run: PKEXEC_UID does not name a user");
         return 1;
     }
@@ -171,7 +172,8 @@ int run(int argc, char **argv)
     }
     if (!dieWithParent())
         return 1;
-    return serve(STDIN_FILENO, STDOUT_FILENO, systemRoots(own));
+    ReceiptJournal journal(systemRoots(own), std::string(locations::receipts), *user);
+    return serve(STDIN_FILENO, STDOUT_FILENO, journal);
 }
 
 } // namespace helper

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "helper/InstallOperations.h"
+#include "helper/ReceiptJournal.h"
 
 #include <optional>
 #include <string>
@@ -26,11 +27,12 @@ std::string bundleProducts(const std::string &executable);
 // The folders an install may write to, with `products` as the only source.
 InstallRoots systemRoots(const std::string &products);
 
-// Greets, then performs each command frame read from `in` and answers it with
+// Greets, then performs each command frame read from `in` through `journal`
+// (which keeps the receipts) and answers it with
 // a result frame on `out` (status 0, or 1 with the reason as standard error),
 // until `in` closes. A malformed frame or a command that is not an install
 // operation gets an error frame and ends the loop. Returns the exit status.
-int serve(int in, int out, const InstallRoots &roots);
+int serve(int in, int out, ReceiptJournal &journal);
 
 // Writes an error frame, and the same message to standard error for a person
 // who started the helper by hand.

@@ -16,10 +16,13 @@ struct Form
     OperationKind kind;
 };
 
-constexpr std::array<Form, 6> forms = {{
+constexpr std::array<Form, 8> forms = {{
     {"mkdir", "mkdir -p @", "mkdir -p \"DIR/\"", OperationKind::makeFolder},
     {"cp", "cp -R -f @ @", "cp -R -f \"SOURCE\" \"DEST/\"", OperationKind::copyElement},
     {"rm", "rm -R -f @", "rm -R -f \"PATH\"", OperationKind::remove},
+    {"rm", "rm -f @", "rm -f \"PATH\"", OperationKind::removeRecorded},
+    {"rmdir", "rmdir --ignore-fail-on-non-empty @", "rmdir --ignore-fail-on-non-empty \"DIR\"",
+     OperationKind::removeFolder},
     {"ln", "ln -f -n -s @ @", "ln -f -n -s \"TARGET\" \"LINK\"", OperationKind::link},
     {"echo", "echo @ > @", "echo \"TEXT\" > \"FILE\"", OperationKind::writeText},
     {"printf", "printf '%s\\n' @ > @", "printf '%s\\n' \"TEXT\" > \"FILE\"",
@@ -114,6 +117,7 @@ ParsedCommand parseChecked(std::string_view command)
         return parsed;
     }
     const std::string_view program = command.substr(0, command.find(' '));
+    std::string problem;
     for (const Form &form : forms) {
         if (form.program != program)
             continue;
@@ -123,9 +127,15 @@ ParsedCommand parseChecked(std::string_view command)
             parsed.ok = false;
         if (parsed.ok && form.kind == OperationKind::writeText)
             parsed.operation.first += '\n';
-        return parsed;
+        if (parsed.ok)
+            return parsed;
+        if (problem.empty()) // a program with two forms: the first one's problem says most
+            problem = parsed.problem;
     }
-    parsed.problem = "not one of the install's commands (mkdir, cp, rm, ln, echo, printf)";
+    parsed.problem =
+        problem.empty()
+            ? "not one of the install's commands (mkdir, cp, rm, rmdir, ln, echo, printf)"
+            : problem;
     return parsed;
 }
 

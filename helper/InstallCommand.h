@@ -13,6 +13,11 @@
 //   echo "TEXT" > "FILE"                    writeText(TEXT + "\n", FILE)
 //   printf '%s\n' "TEXT" > "FILE"           writeText(TEXT + "\n", FILE)
 //
+// and, to undo an install, two that act only on what a receipt records:
+//
+//   rm -f "PATH"                            removeRecorded(PATH)
+//   rmdir --ignore-fail-on-non-empty "DIR"  removeFolder(DIR)
+//
 // Inside the quotes only \ " $ and the backquote are escaped, each with one
 // backslash, which is all the composer writes; any other shell syntax is refused.
 namespace helper {
@@ -24,6 +29,8 @@ enum class OperationKind
     remove,
     link,
     writeText,
+    removeRecorded,
+    removeFolder,
 };
 
 // The operands, unescaped and otherwise exactly as written (a trailing "/" stays).

@@ -222,6 +222,9 @@ OperationResult performChecked(const Operation &operation, const InstallRoots &r
         return link(operation, prepared);
     case OperationKind::writeText:
         return writeText(operation, prepared);
+    case OperationKind::removeRecorded:
+    case OperationKind::removeFolder: // only the receipts say what these may remove
+        return failed("an uninstall operation needs the receipts: " + operation.first);
     }
     return failed("unknown operation");
 }

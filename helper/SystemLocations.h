@@ -15,6 +15,9 @@ inline constexpr std::string_view stillPlugins = "/usr/local/share/Adobe/Plug-In
 inline constexpr std::string_view videoPlugins =
     "/usr/local/share/Adobe/Common/Plug-ins/7.0/MediaCore/Quorvantic/";
 
+// Where the helper keeps what each install did, root's own (one file a product).
+inline constexpr std::string_view receipts = "/var/opt/quorvantic-installer/receipts/";
+
 // Where a bundle keeps its products, relative to the folder of its helper
 // (usr/libexec/quorvantic-installer) and of its executables (usr/bin).
 inline constexpr std::string_view productsFromHelper = "../../share/quorvantic-installer/Products";

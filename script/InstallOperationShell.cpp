@@ -7,7 +7,11 @@
 #include <QDir>
 #include <QFileInfo>
 
-InstallOperationShell::InstallOperationShell(helper::InstallRoots roots) : m_roots(std::move(roots))
+#include <unistd.h>
+
+InstallOperationShell::InstallOperationShell(helper::InstallRoots roots, std::string receiptsFolder)
+    : m_journal(std::move(roots), std::move(receiptsFolder),
+                helper::invokingUser(std::to_string(::getuid()).c_str()).value_or("root"))
 {}
 
 ShellOutcome InstallOperationShell::run(const QString &command)
@@ -20,7 +24,7 @@ ShellOutcome InstallOperationShell::run(const QString &command)
             QStringLiteral("Refused: not an install operation: %1").arg(command));
         return outcome;
     }
-    const helper::OperationResult done = helper::perform(parsed.operation, m_roots);
+    const helper::OperationResult done = m_journal.perform(parsed.operation);
     if (!done.ok) {
         outcome.status = 1;
         outcome.standardError = QByteArray::fromStdString(done.message) + '\n';
@@ -34,5 +38,6 @@ std::unique_ptr<CommandShell> InstallOperationShell::forThisExecutable()
     const QString products = QFileInfo(QFileInfo(executable).absolutePath() + QLatin1Char('/') +
                                        QString::fromUtf8(helper::locations::productsFromExecutable))
                                  .canonicalFilePath();
-    return std::make_unique<InstallOperationShell>(helper::systemRoots(products.toStdString()));
+    return std::make_unique<InstallOperationShell>(helper::systemRoots(products.toStdString()),
+                                                   std::string(helper::locations::receipts));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "helper/InstallOperations.h"
+#include "helper/ReceiptJournal.h"
 #include "script/CommandShell.h"
 
 #include <memory>
@@ -8,16 +9,17 @@
 // The administrator commands of a script run in a process that is already
 // root (an unattended deployment): each must be one of the install's
 // operations, performed here without a shell, exactly as the privileged
-// helper performs it; anything else is refused and nothing runs.
+// helper performs it, keeping the same receipts; anything else is refused and
+// nothing runs.
 class InstallOperationShell : public CommandShell
 {
 public:
-    explicit InstallOperationShell(helper::InstallRoots roots);
+    InstallOperationShell(helper::InstallRoots roots, std::string receiptsFolder);
     ShellOutcome run(const QString &command) override;
 
     // The install locations, with this executable's bundle as the only source.
     static std::unique_ptr<CommandShell> forThisExecutable();
 
 private:
-    helper::InstallRoots m_roots;
+    helper::ReceiptJournal m_journal;
 };

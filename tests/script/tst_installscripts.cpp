@@ -68,8 +68,9 @@ class TestInstallScripts : public QObject
             const helper::InstallRoots roots{m_products.toStdString(),
                                              m_app.toStdString(),
                                              {m_supp.toStdString(), m_video.toStdString()}};
-            context.makeAdministratorShell = [roots] {
-                return std::make_unique<InstallOperationShell>(roots);
+            const std::string receipts = (m_root.path() + "/receipts/").toStdString();
+            context.makeAdministratorShell = [roots, receipts] {
+                return std::make_unique<InstallOperationShell>(roots, receipts);
             };
         } else {
             context.makeAdministratorShell = [user] {

@@ -1,0 +1,292 @@
+#include "helper/ReceiptJournal.h"
+
+#include "helper/ReceiptScan.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace helper {
+
+namespace {
+
+PathComponents componentsOf(const std::string &path)
+{
+    SplitPath split = splitPath(path, true);
+    return split.ok ? std::move(split.components) : PathComponents{};
+}
+
+OperationResult failed(std::string message)
+{
+    return {false, std::move(message)};
+}
+
+} // namespace
+
+ReceiptJournal::ReceiptJournal(InstallRoots roots, std::string receiptsFolder, std::string user)
+    : m_roots(std::move(roots)), m_store(std::move(receiptsFolder)), m_user(std::move(user))
+{
+    m_products = componentsOf(m_roots.products);
+    m_app = componentsOf(m_roots.app);
+    m_installFolders.push_back(m_app);
+    for (const std::string &folder : m_roots.linkFolders)
+        m_installFolders.push_back(componentsOf(folder));
+}
+
+const std::map<std::string, Receipt> &ReceiptJournal::receipts()
+{
+    ensureLoaded();
+    return m_receipts;
+}
+
+void ReceiptJournal::ensureLoaded()
+{
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    std::vector<std::string> damaged; // left alone: an install replaces them whole
+    m_store.load(m_receipts, damaged, m_loadProblem);
+}
+
+Receipt &ReceiptJournal::touch(const std::string &product)
+{
+    Receipt &receipt = m_receipts[product];
+    receipt.product = product;
+    if (m_touched.insert(product).second) {
+        for (const ReceiptEntry &folder : m_madeFolders)
+            receipt.put(folder);
+    }
+    return receipt;
+}
+
+void ReceiptJournal::save(const std::string &product)
+{
+    Receipt &receipt = m_receipts[product];
+    receipt.version = QUORVANTIC_VERSION;
+    receipt.bundle = m_roots.products;
+    receipt.time = utcNow();
+    receipt.user = m_user;
+    std::string problem;
+    // The operation itself went well; a receipt that cannot be written only
+    // means an uninstall will not know of it, which the next install mends.
+    m_store.write(receipt, problem);
+}
+
+const PathComponents *ReceiptJournal::installFolderFor(const PathComponents &path) const
+{
+    return installFolderOf(path, m_installFolders);
+}
+
+// The product whose copied element holds `path`: the one whose receipt lists
+// the element's folder, else the bundle's product that carries the element.
+std::string ReceiptJournal::productOwning(const PathComponents &path) const
+{
+    if (!startsWith(path, m_app, true))
+        return {};
+    const PathComponents element(path.begin(), path.begin() + long(m_app.size() + 1));
+    const std::string elementPath = joinPath(element, element.size());
+    for (const auto &[product, receipt] : m_receipts) {
+        if (receipt.find(elementPath))
+            return product;
+    }
+    const OpenedFolder products = openTrustedFolder(m_products, false);
+    std::vector<FolderEntry> entries;
+    std::string problem;
+    if (!products.fd.valid() || !listFolder(products.fd.get(), m_roots.products, entries, problem))
+        return {};
+    for (const FolderEntry &product : entries) {
+        const std::string inside = product.name + '/' + element.back();
+        struct stat status = {};
+        if (::fstatat(products.fd.get(), inside.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0)
+            return product.name;
+    }
+    return {};
+}
+
+OperationResult ReceiptJournal::perform(const Operation &operation,
+                                        const std::function<bool()> &stopped)
+{
+    ensureLoaded();
+    switch (operation.kind) {
+    case OperationKind::makeFolder:
+        return makeFolder(operation, stopped);
+    case OperationKind::copyElement:
+        return copyElement(operation, stopped);
+    case OperationKind::link:
+        return recordAfter(operation, operation.second, stopped);
+    case OperationKind::writeText:
+        return recordAfter(operation, operation.second, stopped);
+    case OperationKind::remove:
+        return removeTree(operation, stopped);
+    case OperationKind::removeRecorded:
+        return removeRecorded(operation.first);
+    case OperationKind::removeFolder:
+        return removeFolder(operation.first);
+    }
+    return failed("unknown operation");
+}
+
+OperationResult ReceiptJournal::makeFolder(const Operation &operation,
+                                           const std::function<bool()> &stopped)
+{
+    const PathComponents folder = componentsOf(operation.first);
+    std::size_t firstMissing = folder.size() + 1;
+    for (std::size_t i = 1; i <= folder.size() && firstMissing > folder.size(); ++i) {
+        struct stat status = {};
+        if (::lstat(joinPath(folder, i).c_str(), &status) != 0 && errno == ENOENT)
+            firstMissing = i;
+    }
+    const OperationResult done = helper::perform(operation, m_roots, stopped);
+    if (!done.ok)
+        return done;
+    for (std::size_t i = firstMissing; i <= folder.size(); ++i) {
+        struct stat status = {};
+        const std::string path = joinPath(folder, i);
+        if (::lstat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
+            continue;
+        ReceiptEntry made{ReceiptEntry::Kind::folder, path, {}, status.st_uid, status.st_gid,
+                          status.st_mode & 07777u};
+        m_madeFolders.push_back(made);
+        for (const std::string &product : m_touched) {
+            m_receipts[product].put(made);
+            save(product);
+        }
+    }
+    return done;
+}
+
+OperationResult ReceiptJournal::copyElement(const Operation &operation,
+                                            const std::function<bool()> &stopped)
+{
+    const PathComponents source = componentsOf(operation.first);
+    if (source.size() != m_products.size() + 2 || !startsWith(source, m_products, true))
+        return helper::perform(operation, m_roots, stopped); // refused there, with the reason
+    PathComponents copied = m_app;
+    copied.push_back(source.back());
+    const std::string copiedPath = joinPath(copied, copied.size());
+    struct stat status = {};
+    const bool existed = ::lstat(copiedPath.c_str(), &status) == 0;
+    const OperationResult done = helper::perform(operation, m_roots, stopped);
+    // A copy cut short still leaves files only this run made when the element
+    // was new: they are listed so that an uninstall can take them away.
+    if (!done.ok && existed)
+        return done;
+    std::vector<ReceiptEntry> entries;
+    std::string problem;
+    scanTree(m_app, copied, entries, problem);
+    const std::string &product = source[m_products.size()];
+    Receipt &receipt = touch(product);
+    receipt.dropAt(copiedPath);
+    for (ReceiptEntry &entry : entries)
+        receipt.put(std::move(entry));
+    save(product);
+    return done;
+}
+
+OperationResult ReceiptJournal::recordAfter(const Operation &operation, const std::string &path,
+                                            const std::function<bool()> &stopped)
+{
+    const OperationResult done = helper::perform(operation, m_roots, stopped);
+    if (!done.ok)
+        return done;
+    const PathComponents made = componentsOf(path);
+    const PathComponents *root = installFolderFor(made);
+    const std::string product =
+        productOwning(componentsOf(operation.kind == OperationKind::link ? operation.first : path));
+    if (!root || product.empty())
+        return done;
+    std::vector<ReceiptEntry> entries;
+    std::string problem;
+    if (!describe(*root, made, false, entries, problem) || entries.empty())
+        return done;
+    Receipt &receipt = touch(product);
+    receipt.put(std::move(entries.front()));
+    save(product);
+    return done;
+}
+
+OperationResult ReceiptJournal::removeTree(const Operation &operation,
+                                           const std::function<bool()> &stopped)
+{
+    const OperationResult done = helper::perform(operation, m_roots, stopped);
+    if (!done.ok)
+        return done;
+    const std::string path =
+        joinPath(componentsOf(operation.first), componentsOf(operation.first).size());
+    for (auto &[product, receipt] : m_receipts) {
+        if (receipt.dropAt(path))
+            save(product);
+    }
+    return done;
+}
+
+OperationResult ReceiptJournal::removeRecorded(const std::string &path)
+{
+    const SplitPath split = splitPath(path, false);
+    if (!split.ok)
+        return failed(split.problem);
+    const PathComponents store = componentsOf(m_store.folder());
+    if (split.components.size() == store.size() + 1 && startsWith(split.components, store, true))
+        return removeReceipt(split.components.back());
+    const std::string normal = joinPath(split.components, split.components.size());
+    const PathComponents *root = installFolderFor(split.components);
+    if (!root)
+        return failed("not inside an install folder: " + path);
+    for (auto &[product, receipt] : m_receipts) {
+        const ReceiptEntry *entry = receipt.find(normal);
+        if (!entry || entry->kind == ReceiptEntry::Kind::folder)
+            continue;
+        const OperationResult done = removeRecordedEntry(*entry, *root);
+        if (done.ok) {
+            receipt.dropAt(normal);
+            save(product);
+        }
+        return done;
+    }
+    return failed("not recorded by an install: " + path);
+}
+
+OperationResult ReceiptJournal::removeReceipt(const std::string &name)
+{
+    for (auto it = m_receipts.begin(); it != m_receipts.end(); ++it) {
+        if (receiptFileName(it->first) != name)
+            continue;
+        std::string problem;
+        if (!m_store.remove(it->first, problem))
+            return failed(problem);
+        m_touched.erase(it->first);
+        m_receipts.erase(it);
+        return {true, {}};
+    }
+    return failed("no such receipt: " + m_store.folder() + name);
+}
+
+OperationResult ReceiptJournal::removeFolder(const std::string &path)
+{
+    const SplitPath split = splitPath(path, true);
+    if (!split.ok || split.components.empty())
+        return failed(split.ok ? "not a folder an install made: /" : split.problem);
+    const PathComponents &folder = split.components;
+    bool nearInstall = installFolderFor(folder) != nullptr;
+    for (const PathComponents &installFolder : m_installFolders)
+        nearInstall = nearInstall || startsWith(installFolder, folder, false);
+    const std::string normal = joinPath(folder, folder.size());
+    bool recorded = false;
+    for (const auto &[product, receipt] : m_receipts) {
+        const ReceiptEntry *entry = receipt.find(normal);
+        recorded = recorded || (entry && entry->kind == ReceiptEntry::Kind::folder);
+    }
+    if (!nearInstall || !recorded)
+        return failed("not a folder an install made: " + path);
+    bool removed = false;
+    const OperationResult done = removeFolderIfEmpty(folder, m_installFolders, removed);
+    if (!removed)
+        return done;
+    for (auto &[product, receipt] : m_receipts) {
+        if (receipt.dropAt(normal))
+            save(product);
+    }
+    return done;
+}
+
+} // namespace helper

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "helper/InstallOperations.h"
+#include "helper/Receipt.h"
+#include "helper/ReceiptStore.h"
+#include "helper/SafePath.h"
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+// Performs install and uninstall operations and keeps each product's receipt
+// in step with them: after every operation that changed what is installed,
+// the receipts it touched are written again, so a run that ends anyhow leaves
+// receipts that list what its completed operations made.
+//
+// Which product a path belongs to comes from the bundle (a copy names its
+// product folder) or from the receipts (a link or file inside a copied
+// element). Folders a run made are listed in every product the run touched:
+// each uninstall removes them only once they are empty.
+//
+// The uninstall operations remove only what a receipt lists: a link that
+// still points where it did, a file that is still a file, a folder once it is
+// empty, and a product's receipt itself.
+namespace helper {
+
+class ReceiptJournal
+{
+public:
+    ReceiptJournal(InstallRoots roots, std::string receiptsFolder, std::string user);
+
+    OperationResult perform(const Operation &operation, const std::function<bool()> &stopped = {});
+
+    // The receipts as they stand (loaded at the first operation).
+    const std::map<std::string, Receipt> &receipts();
+
+private:
+    void ensureLoaded();
+    Receipt &touch(const std::string &product);
+    void save(const std::string &product);
+    std::string productOwning(const PathComponents &path) const;
+    const PathComponents *installFolderFor(const PathComponents &path) const;
+
+    OperationResult makeFolder(const Operation &operation, const std::function<bool()> &stopped);
+    OperationResult copyElement(const Operation &operation, const std::function<bool()> &stopped);
+    OperationResult recordAfter(const Operation &operation, const std::string &path,
+                                const std::function<bool()> &stopped);
+    OperationResult removeTree(const Operation &operation, const std::function<bool()> &stopped);
+    OperationResult removeRecorded(const std::string &path);
+    OperationResult removeReceipt(const std::string &name);
+    OperationResult removeFolder(const std::string &path);
+
+    InstallRoots m_roots;
+    ReceiptStore m_store;
+    std::string m_user;
+    PathComponents m_products;
+    PathComponents m_app;
+    std::vector<PathComponents> m_installFolders; // the app folder, then the link folders
+    bool m_loaded = false;
+    std::string m_loadProblem;
+    std::map<std::string, Receipt> m_receipts;
+    std::set<std::string> m_touched;
+    std::vector<ReceiptEntry> m_madeFolders; // this run's, in the order made
+};
+
+} // namespace helper

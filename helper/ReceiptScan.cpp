@@ -1,0 +1,183 @@
+#include "helper/ReceiptScan.h"
+
+#include "helper/Sha256.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace helper {
+
+namespace {
+
+bool readLinkAt(int folder, const std::string &name, std::string &target)
+{
+    std::string buffer(4096, '\0');
+    const ssize_t n = ::readlinkat(folder, name.c_str(), buffer.data(), buffer.size());
+    if (n < 0 || static_cast<std::size_t>(n) >= buffer.size())
+        return false;
+    buffer.resize(static_cast<std::size_t>(n));
+    target = std::move(buffer);
+    return true;
+}
+
+// One entry for `name` in `folder`, then what is below it when asked.
+bool scanAt(int folder, const std::string &name, const std::string &path, bool recurse, int depth,
+            std::vector<ReceiptEntry> &entries, std::string &problem)
+{
+    struct stat status = {};
+    if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT)
+            return true;
+        problem = failure("cannot read", path);
+        return false;
+    }
+    ReceiptEntry entry;
+    entry.path = path;
+    entry.owner = status.st_uid;
+    entry.group = status.st_gid;
+    entry.mode = status.st_mode & 07777;
+    if (S_ISLNK(status.st_mode)) {
+        entry.kind = ReceiptEntry::Kind::link;
+        entry.mode = 0;
+        if (!readLinkAt(folder, name, entry.target)) {
+            problem = failure("cannot read the link", path);
+            return false;
+        }
+        entries.push_back(std::move(entry));
+        return true;
+    }
+    const int flags = O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    if (S_ISREG(status.st_mode)) {
+        entry.kind = ReceiptEntry::Kind::file;
+        UniqueFd file(::openat(folder, name.c_str(), flags));
+        std::string reason;
+        if (!file.valid() || !digestOf(file.get(), entry.target, reason)) {
+            problem = failure("cannot read", path);
+            return false;
+        }
+        entries.push_back(std::move(entry));
+        return true;
+    }
+    if (!S_ISDIR(status.st_mode)) // nothing an install makes; not recorded
+        return true;
+    entries.push_back(entry);
+    if (!recurse)
+        return true;
+    if (depth >= maxDepth) {
+        problem = "too deeply nested: " + path;
+        return false;
+    }
+    UniqueFd inner(::openat(folder, name.c_str(), flags | O_DIRECTORY));
+    std::vector<FolderEntry> children;
+    if (!inner.valid() || !listFolder(inner.get(), path, children, problem)) {
+        if (problem.empty())
+            problem = failure("cannot open", path);
+        return false;
+    }
+    for (const FolderEntry &child : children) {
+        if (!scanAt(inner.get(), child.name, path + '/' + child.name, true, depth + 1, entries,
+                    problem))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+const PathComponents *installFolderOf(const PathComponents &path,
+                                      const std::vector<PathComponents> &roots)
+{
+    const PathComponents *found = nullptr;
+    for (const PathComponents &root : roots) {
+        if (startsWith(path, root, true) && (!found || root.size() > found->size()))
+            found = &root;
+    }
+    return found;
+}
+
+OpenedFolder openHolder(const PathComponents &root, const PathComponents &path)
+{
+    OpenedFolder base = openTrustedFolder(root, false);
+    if (!base.fd.valid())
+        return base;
+    return descendFolder(std::move(base.fd), path, root.size(), path.size() - 1,
+                         "refusing to go through a link:");
+}
+
+bool describe(const PathComponents &root, const PathComponents &path, bool recurse,
+              std::vector<ReceiptEntry> &entries, std::string &problem)
+{
+    const OpenedFolder holder = openHolder(root, path);
+    if (!holder.fd.valid()) {
+        if (!holder.missing)
+            problem = holder.problem;
+        return holder.missing;
+    }
+    return scanAt(holder.fd.get(), path.back(), joinPath(path, path.size()), recurse, 0, entries,
+                  problem);
+}
+
+bool scanTree(const PathComponents &root, const PathComponents &path,
+              std::vector<ReceiptEntry> &entries, std::string &problem)
+{
+    return describe(root, path, true, entries, problem);
+}
+
+OperationResult removeRecordedEntry(const ReceiptEntry &entry, const PathComponents &root)
+{
+    const SplitPath path = splitPath(entry.path, false);
+    if (!path.ok)
+        return {false, path.problem};
+    const OpenedFolder holder = openHolder(root, path.components);
+    if (!holder.fd.valid())
+        return {holder.missing, holder.missing ? std::string() : holder.problem};
+    const int folder = holder.fd.get();
+    const std::string &name = path.components.back();
+    struct stat status = {};
+    if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return {errno == ENOENT,
+                errno == ENOENT ? std::string() : failure("cannot read", entry.path)};
+    if (entry.kind == ReceiptEntry::Kind::link) {
+        std::string target;
+        if (!S_ISLNK(status.st_mode))
+            return {false, "kept " + entry.path + ": it is " + describeType(status.st_mode) +
+                               " now, not the link that was installed"};
+        if (!readLinkAt(folder, name, target) || target != entry.target)
+            return {false, "kept " + entry.path + ": it points to " + target + " now, not to " +
+                               entry.target};
+    } else if (entry.kind != ReceiptEntry::Kind::file || !S_ISREG(status.st_mode)) {
+        return {false, "kept " + entry.path + ": it is " + describeType(status.st_mode) +
+                           " now, not the file that was installed"};
+    }
+    if (::unlinkat(folder, name.c_str(), 0) != 0 && errno != ENOENT)
+        return {false, failure("cannot remove", entry.path)};
+    return {true, {}};
+}
+
+OperationResult removeFolderIfEmpty(const PathComponents &path,
+                                    const std::vector<PathComponents> &roots, bool &removed)
+{
+    removed = false;
+    PathComponents parent = path;
+    parent.pop_back();
+    // Below an install folder nothing is followed (a copied element may hold
+    // links); an install folder or one above it is reached as the install
+    // reached it, following only root's own links.
+    const PathComponents *root = installFolderOf(path, roots);
+    const OpenedFolder holder = root ? openHolder(*root, path) : openTrustedFolder(parent, false);
+    if (!holder.fd.valid())
+        return {holder.missing, holder.missing ? std::string() : holder.problem};
+    if (::unlinkat(holder.fd.get(), path.back().c_str(), AT_REMOVEDIR) == 0) {
+        removed = true;
+        return {true, {}};
+    }
+    if (errno == ENOENT || errno == ENOTEMPTY || errno == EEXIST) {
+        removed = errno == ENOENT;
+        return {true, {}};
+    }
+    return {false, failure("cannot remove the folder", joinPath(path, path.size()))};
+}
+
+} // namespace helper

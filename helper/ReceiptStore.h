@@ -1,0 +1,36 @@
+#pragma once
+
+#include "helper/Receipt.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+// The folder of receipts, one file a product, each replaced whole (written
+// under a temporary name, then renamed over the old one) so a reader never
+// sees half of one. Reached through descriptors like the install folders.
+namespace helper {
+
+class ReceiptStore
+{
+public:
+    // `folder` absolute, ending with "/".
+    explicit ReceiptStore(std::string folder);
+
+    const std::string &folder() const { return m_folder; }
+    std::string pathOf(const std::string &product) const;
+
+    // Every whole receipt, by product. A missing folder holds none; a receipt
+    // that cannot be read or parsed is left out and named in `damaged` with why.
+    bool load(std::map<std::string, Receipt> &receipts, std::vector<std::string> &damaged,
+              std::string &problem) const;
+    // Makes the folder (mode 0755) when missing; the file gets mode 0644.
+    bool write(const Receipt &receipt, std::string &problem) const;
+    // Missing is fine.
+    bool remove(const std::string &product, std::string &problem) const;
+
+private:
+    std::string m_folder;
+};
+
+} // namespace helper
