@@ -2,7 +2,7 @@
 # Installs for real, end to end, in a sandbox: the wizard's side runs as a test
 # user and elevates through the real pkexec, polkitd and privileged helper. The
 # sandbox is a private mount and process namespace in which /opt,
-# /usr/local/share, /run/dbus and /etc/polkit-1/rules.d are fresh tmpfs, the
+# /usr/local/share, /var/opt, /run/dbus and /etc/polkit-1/rules.d are fresh tmpfs, the
 # test users exist only in bind-mounted copies of /etc/passwd and /etc/group,
 # and a system bus of its own runs; the host is left as it was.
 #
@@ -51,10 +51,10 @@ out=$sandbox/out
 mkdir -p "$out" "$sandbox/home" "$sandbox/bin"
 chmod 1777 "$out"
 
-# /opt and /usr/local/share: fresh and empty for every case.
+# /opt, /usr/local/share and /var/opt (the receipts): fresh and empty for every case.
 fresh_system() {
     local size=${1:-}
-    for folder in /opt /usr/local/share; do
+    for folder in /opt /usr/local/share /var/opt; do
         if [[ $(findmnt -n -o FSTYPE --mountpoint "$folder" 2>/dev/null) == tmpfs ]] &&
             [[ -e $sandbox/.mounted$folder ]]; then
             umount "$folder"
