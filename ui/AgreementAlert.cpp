@@ -29,22 +29,23 @@ AgreementAlert::AgreementAlert(AppSettings &settings, QWidget *parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(5);
     layout->addSpacing(5);
-    layout->addWidget(makeText(QStringLiteral("To continue using the software you must agree to "
-                                              "the terms of the software license agreement."),
-                               true, this));
+    const QString mustAgree = tr("To continue using the software you must agree to "
+                                 "the terms of the software license agreement.");
+    const QString howTo =
+        tr("Click Agree to continue or click Disagree to cancel and quit the Installer.");
+    layout->addWidget(makeText(mustAgree, true, this));
     layout->addStretch(1);
-    layout->addWidget(makeText(QStringLiteral("Click Agree to continue or click Disagree to "
-                                              "cancel and quit the Installer."),
-                               false, this));
+    layout->addWidget(makeText(howTo, false, this));
+    setAnnouncement(tr("License agreement"), mustAgree + QLatin1Char(' ') + howTo);
     layout->addStretch(1);
 
     auto *buttons = new QHBoxLayout;
     buttons->setContentsMargins(Theme::defaultPadding, Theme::defaultPadding, Theme::defaultPadding,
                                 Theme::defaultPadding);
     buttons->setSpacing(Theme::defaultSpacing);
-    QPushButton *readLicense = addButton(QStringLiteral("Read License"));
-    QPushButton *disagree = addButton(QStringLiteral("Disagree"));
-    QPushButton *agree = addButton(QStringLiteral("Agree"));
+    QPushButton *readLicense = addButton(tr("Read License"));
+    QPushButton *disagree = addButton(tr("Disagree"));
+    QPushButton *agree = addButton(tr("Agree"));
     buttons->addWidget(readLicense);
     buttons->addStretch(1);
     buttons->addWidget(disagree);

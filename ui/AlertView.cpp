@@ -8,6 +8,7 @@
 #include "ui/LogWindow.h"
 #include "ui/Theme.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QPainter>
 
@@ -38,7 +39,11 @@ void AlertView::refresh()
         show();
         raise();
         m_panel->show();
+        // Focus on the panel itself: a screen reader reads its name and text,
+        // and no key acts before the user picks a button.
         m_panel->setFocus(Qt::OtherFocusReason);
+        QAccessibleEvent opened(m_panel, QAccessible::DialogStart);
+        QAccessible::updateAccessibility(&opened);
         update();
         return;
     }

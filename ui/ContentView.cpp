@@ -1,8 +1,11 @@
 #include "ui/ContentView.h"
 
 #include "engine/Installer.h"
+#include "ui/Accessibility.h"
 #include "ui/AlertView.h"
+#include "ui/FocusRing.h"
 #include "ui/InstallProgress.h"
+#include "ui/LicensePage.h"
 #include "ui/LicenseText.h"
 #include "ui/PageBox.h"
 #include "ui/PageTexts.h"
@@ -34,6 +37,7 @@ ContentView::ContentView(Installer &installer, QWidget *parent)
     : QWidget(parent), m_installer(installer), m_settings(installer.settings()),
       m_license(new LicenseText(installer.resourcesFolder(), this)), m_redrawTimer(new QTimer(this))
 {
+    Accessibility::install();
     setFont(Theme::defaultFont());
     setAutoFillBackground(true);
     QPalette palette = this->palette();
@@ -50,6 +54,7 @@ ContentView::ContentView(Installer &installer, QWidget *parent)
     main->addWidget(makeContentColumn(), 1);
 
     m_alertView = new AlertView(m_installer, this);
+    m_focusRing = new FocusRing(this);
 
     m_redrawTimer->setSingleShot(true);
     m_redrawTimer->setInterval(0);
@@ -102,7 +107,7 @@ QWidget *ContentView::makeContentColumn()
     m_progress->setVisible(false);
     layout->addWidget(m_progress);
 
-    m_back = makeButton(QStringLiteral("Go Back"), column);
+    m_back = makeButton(PageTexts::backLabel(), column);
     m_forward = makeButton(PageTexts::forwardLabel(m_settings.currentPage()), column);
     auto *bar = new QHBoxLayout;
     bar->setSpacing(Theme::defaultSpacing);
@@ -137,9 +142,28 @@ void ContentView::redraw()
     m_back->setEnabled(PageTexts::backEnabled(page) && !m_installer.isRunning());
     m_forward->setEnabled(!m_installer.isRunning());
     m_forward->setText(PageTexts::forwardLabel(page));
+    const Overlay before = m_alertView->overlay();
     m_alertView->refresh();
+    if (before != Overlay::none && m_alertView->overlay() == Overlay::none)
+        focusAfterOverlay(before, page);
+    // Setting the name announces it: a new page is heard as the window's new name.
+    window()->setAccessibleName(PageTexts::windowName(page));
     ++m_redrawCount;
     emit redrawn();
+}
+
+void ContentView::focusAfterOverlay(Overlay closed, Page page)
+{
+    // "Read License" leaves the user on the text to read; every other way out
+    // of an overlay leads on, never back a page by the next Space.
+    if (closed == Overlay::agreementAlert && page == Page::license) {
+        if (auto *license = qobject_cast<LicensePage *>(m_stateView->current())) {
+            license->textView()->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
+    if (m_forward->isEnabled())
+        m_forward->setFocus(Qt::OtherFocusReason);
 }
 
 void ContentView::paintBeforeWait()

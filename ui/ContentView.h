@@ -1,11 +1,15 @@
 #pragma once
 
+#include "core/Page.h"
+#include "ui/Overlay.h"
+
 #include <QWidget>
 
 #include <functional>
 
 class AlertView;
 class AppSettings;
+class FocusRing;
 class InstallProgress;
 class Installer;
 class LicenseText;
@@ -35,6 +39,7 @@ public:
     QPushButton *backButton() const { return m_back; }
     QPushButton *forwardButton() const { return m_forward; }
     InstallProgress *installProgress() const { return m_progress; }
+    FocusRing *focusRing() const { return m_focusRing; }
     int redrawCount() const { return m_redrawCount; }
 
     // Brings every part in line with the state now, if a redraw is due.
@@ -51,6 +56,7 @@ private:
     void redraw();
     void paintBeforeWait();
     void endWait();
+    void focusAfterOverlay(Overlay closed, Page page);
     QWidget *makeContentColumn();
 
     Installer &m_installer;
@@ -63,6 +69,7 @@ private:
     QPushButton *m_forward = nullptr;
     InstallProgress *m_progress = nullptr;
     AlertView *m_alertView = nullptr;
+    FocusRing *m_focusRing = nullptr;
     QTimer *m_redrawTimer;
     int m_redrawCount = 0;
     int m_waits = 0;

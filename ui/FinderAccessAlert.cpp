@@ -16,13 +16,13 @@ FinderAccessAlert::FinderAccessAlert(Installer &installer, std::function<void()>
       m_settings(installer.settings()), m_timer(new QTimer(this))
 {
     auto *text = new QLabel(
-        QStringLiteral("To make changes with Installer please allow Finder access from Settings"),
-        this);
+        tr("To make changes with Installer please allow Finder access from Settings"), this);
+    setAnnouncement(tr("Finder access"), text->text());
     text->setTextFormat(Qt::PlainText);
     text->setAlignment(Qt::AlignHCenter);
 
-    QPushButton *close = addButton(QStringLiteral("Close"));
-    QPushButton *open = addButton(QStringLiteral("Open settings"));
+    QPushButton *close = addButton(tr("Close"));
+    QPushButton *open = addButton(tr("Open settings"));
     const int symbol = Theme::naturalSymbolSize();
     open->setIcon(SymbolView::icon(Symbol::gear, symbol, Theme::textColor()));
     open->setIconSize(QSize(symbol, symbol));

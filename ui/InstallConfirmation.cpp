@@ -11,8 +11,8 @@
 InstallConfirmation::InstallConfirmation(Installer &installer, QWidget *parent)
     : OverlayPanel(Theme::white(), QSize(280, 110), parent)
 {
-    auto *text =
-        new QLabel(QStringLiteral("Click \"Install\" button to complete the installation."), this);
+    auto *text = new QLabel(tr("Click \"Install\" button to complete the installation."), this);
+    setAnnouncement(tr("Confirm installation"), text->text());
     text->setTextFormat(Qt::PlainText);
     text->setWordWrap(true);
     text->setAlignment(Qt::AlignHCenter);
@@ -24,8 +24,8 @@ InstallConfirmation::InstallConfirmation(Installer &installer, QWidget *parent)
     layout->addSpacing(5);
     layout->addWidget(text);
 
-    QPushButton *cancel = addButton(QStringLiteral("Cancel"));
-    QPushButton *install = addButton(QStringLiteral("Install"));
+    QPushButton *cancel = addButton(tr("Cancel"));
+    QPushButton *install = addButton(tr("Install"));
     install->setFont(Theme::systemFont(13, true));
     QPalette palette = install->palette();
     palette.setColor(QPalette::ButtonText, Theme::textColor());

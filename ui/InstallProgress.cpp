@@ -1,6 +1,5 @@
 #include "ui/InstallProgress.h"
 
-#include "engine/Installer.h"
 #include "ui/Theme.h"
 
 #include <QHBoxLayout>
@@ -11,7 +10,7 @@
 
 InstallProgress::InstallProgress(QWidget *parent)
     : QWidget(parent), m_bar(new QProgressBar(this)), m_line(new QLabel(this)),
-      m_cancel(new QPushButton(QStringLiteral("Cancel"), this))
+      m_cancel(new QPushButton(tr("Cancel"), this))
 {
     m_bar->setTextVisible(false);
     m_line->setTextFormat(Qt::PlainText);
@@ -27,7 +26,7 @@ InstallProgress::InstallProgress(QWidget *parent)
     layout->addWidget(m_line);
     connect(m_cancel, &QPushButton::clicked, this, [this] {
         m_cancel->setEnabled(false);
-        m_line->setText(m_line->text() + QStringLiteral(" \u2013 stopping after this step"));
+        m_line->setText(tr("%1 – stopping after this step").arg(m_line->text()));
         emit cancelRequested();
     });
 }
@@ -41,13 +40,17 @@ void InstallProgress::begin()
 {
     m_cancel->setEnabled(true);
     m_bar->setRange(0, 0);
-    m_line->setText(QStringLiteral("Installing"));
+    m_line->setText(tr("Installing"));
 }
 
 void InstallProgress::show(int step, int total, const QString &product)
 {
     m_bar->setRange(0, total);
     m_bar->setValue(step);
-    m_line->setText(Installer::progressLine(step, total, product));
+    // The window's own words, translated; the command line prints the engine's.
+    m_line->setText(product.isEmpty()
+                        ? tr("Installing (step %1 of %2)").arg(step).arg(total)
+                        : tr("Installing %1 (step %2 of %3)").arg(product).arg(step).arg(total));
+    m_bar->setAccessibleName(m_line->text());
     setVisible(true);
 }

@@ -8,8 +8,7 @@
 IntroPage::IntroPage(QWidget *parent) : PageView(Page::intro, parent)
 {
     auto *text = new QLabel(
-        QStringLiteral("You will be guided through the steps necessary to use this software."),
-        this);
+        tr("You will be guided through the steps necessary to use this software."), this);
     text->setObjectName(QStringLiteral("introText"));
     text->setTextFormat(Qt::PlainText);
     text->setWordWrap(true);

@@ -15,6 +15,7 @@ QWidget *LicenseText::createView(QWidget *parent) const
 {
     auto *view = new TextWithAttributedString(m_document->data(), parent);
     view->setFrameShape(QFrame::NoFrame);
+    view->setAccessibleName(tr("License agreement text"));
     return view;
 }
 

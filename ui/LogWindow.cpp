@@ -32,10 +32,12 @@ LogWindow::LogWindow(AppSettings &settings, const QString &logFile, QWidget *par
     m_area->setFrameShape(QFrame::NoFrame);
     m_area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_area->setFocusPolicy(Qt::NoFocus);
+    // The arrow keys and Page Up/Down scroll the log once it has focus.
+    m_area->setFocusPolicy(Qt::StrongFocus);
+    m_area->setAccessibleName(tr("Log text"));
 
-    QPushButton *copy = addButton(QStringLiteral("Copy to Clipboard"));
-    QPushButton *close = addButton(QStringLiteral("Close"));
+    QPushButton *copy = addButton(tr("Copy to Clipboard"));
+    QPushButton *close = addButton(tr("Close"));
     auto *buttons = new QHBoxLayout;
     buttons->setContentsMargins(Theme::defaultPadding, Theme::defaultPadding, Theme::defaultPadding,
                                 Theme::defaultPadding);
@@ -50,7 +52,7 @@ LogWindow::LogWindow(AppSettings &settings, const QString &logFile, QWidget *par
     layout->addSpacing(5);
     layout->addWidget(m_area);
     if (!logFile.isEmpty()) {
-        auto *file = new QLabel(QStringLiteral("Full log: %1").arg(logFile), this);
+        auto *file = new QLabel(tr("Full log: %1").arg(logFile), this);
         file->setObjectName(QStringLiteral("logFile"));
         file->setTextFormat(Qt::PlainText);
         file->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -61,6 +63,8 @@ LogWindow::LogWindow(AppSettings &settings, const QString &logFile, QWidget *par
     }
     layout->addStretch(1);
     layout->addLayout(buttons);
+    setAnnouncement(tr("Installation log"),
+                    logFile.isEmpty() ? QString() : tr("Full log: %1").arg(logFile));
 
     connect(copy, &QPushButton::clicked, this, [this] {
         QClipboard *clipboard = m_settings.pasteboard();

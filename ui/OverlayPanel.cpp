@@ -27,6 +27,12 @@ QPushButton *OverlayPanel::button(const QString &text) const
     return nullptr;
 }
 
+void OverlayPanel::setAnnouncement(const QString &name, const QString &description)
+{
+    setAccessibleName(name);
+    setAccessibleDescription(description);
+}
+
 QPushButton *OverlayPanel::addButton(const QString &text)
 {
     auto *button = new QPushButton(text, this);

@@ -18,6 +18,9 @@ public:
     QSize sizeIn(const QSize &area) const;
     // Its own button with this text, or none.
     QPushButton *button(const QString &text) const;
+    // What assistive tools announce when the panel opens: a short name and
+    // the panel's text.
+    void setAnnouncement(const QString &name, const QString &description);
 
 protected:
     // A button that no key triggers by itself: no default, no shortcut.

@@ -1,18 +1,29 @@
 #include "ui/PageTexts.h"
 
+#include <QCoreApplication>
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("PageTexts", text);
+}
+
+} // namespace
+
 namespace PageTexts {
 
 QString sidebarTitle(Page page)
 {
     switch (page) {
     case Page::intro:
-        return QStringLiteral("Introduction");
+        return tr("Introduction");
     case Page::license:
-        return QStringLiteral("License");
+        return tr("License");
     case Page::install:
-        return QStringLiteral("Products");
+        return tr("Products");
     case Page::summary:
-        return QStringLiteral("Summary");
+        return tr("Summary");
     }
     return QString();
 }
@@ -21,11 +32,11 @@ QString contentTitle(Page page)
 {
     switch (page) {
     case Page::intro:
-        return QStringLiteral("Quorvantic Plugin Installer");
+        return applicationName();
     case Page::license:
-        return QStringLiteral("Software License Agreement");
+        return tr("Software License Agreement");
     case Page::install:
-        return QStringLiteral("The following Products will be installed");
+        return tr("The following Products will be installed");
     case Page::summary:
         break;
     }
@@ -34,7 +45,25 @@ QString contentTitle(Page page)
 
 QString forwardLabel(Page page)
 {
-    return page == Page::summary ? QStringLiteral("Close") : QStringLiteral("Next");
+    return page == Page::summary ? tr("Close") : tr("Next");
+}
+
+QString backLabel()
+{
+    return tr("Go Back");
+}
+
+QString applicationName()
+{
+    return tr("Quorvantic Plugin Installer");
+}
+
+QString windowName(Page page)
+{
+    return tr("%1 — %2, step %3 of %4")
+        .arg(applicationName(), sidebarTitle(page))
+        .arg(PageInfo::rawValue(page) + 1)
+        .arg(PageInfo::allCases.size());
 }
 
 bool backEnabled(Page page)

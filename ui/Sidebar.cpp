@@ -18,6 +18,7 @@ QLabel *makeLogo(const QString &file, QWidget *parent)
     logo->setMinimumHeight(38);
     logo->setMaximumHeight(40);
     logo->setScaledContents(true);
+    logo->setAccessibleName(Sidebar::tr("Quorvantic logo"));
     QPixmap pixmap(file);
     if (!pixmap.isNull())
         logo->setPixmap(pixmap);
@@ -26,7 +27,8 @@ QLabel *makeLogo(const QString &file, QWidget *parent)
 
 } // namespace
 
-Sidebar::Sidebar(const QString &logoFile, QWidget *parent) : QWidget(parent)
+Sidebar::Sidebar(const QString &logoFile, QWidget *parent)
+    : QWidget(parent), m_list(new QWidget(this))
 {
     setMinimumWidth(180);
     setMaximumWidth(195);
@@ -40,11 +42,17 @@ Sidebar::Sidebar(const QString &logoFile, QWidget *parent) : QWidget(parent)
     layout->addSpacing(Theme::spacerMinimum);
     layout->addWidget(makeLogo(logoFile, this), 0, Qt::AlignHCenter);
     layout->addSpacing(Theme::spacerMinimum * 2);
+    m_list->setObjectName(QStringLiteral("pageList"));
+    m_list->setAccessibleName(tr("Steps"));
+    auto *rows = new QVBoxLayout(m_list);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(0);
     for (Page page : PageInfo::allCases) {
-        auto *row = new PageRow(page, this);
+        auto *row = new PageRow(page, m_list);
         m_rows.append(row);
-        layout->addWidget(row);
+        rows->addWidget(row);
     }
+    layout->addWidget(m_list);
     layout->addStretch(1);
 }
 

@@ -17,9 +17,12 @@ public:
 
     void showCurrentPage(Page page);
     const QList<PageRow *> &rows() const { return m_rows; }
+    // The rows' container, which assistive tools see as the list of steps.
+    QWidget *pageList() const { return m_list; }
     // As wide as it may be; a narrow window takes it down to its minimum.
     QSize sizeHint() const override;
 
 private:
     QList<PageRow *> m_rows;
+    QWidget *m_list;
 };

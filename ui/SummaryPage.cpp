@@ -31,7 +31,7 @@ SummaryPage::SummaryPage(AppSettings &settings, QWidget *parent)
     : PageView(Page::summary, parent),
       m_icon(new SymbolView(Symbol::checkmarkCircle, 60, Theme::green(), this)),
       m_message(new QLabel(this)), m_detailsRow(new QWidget(this)),
-      m_details(makeLink(QStringLiteral("Details"), m_detailsRow))
+      m_details(makeLink(tr("Details"), m_detailsRow))
 {
     setAutoFillBackground(true);
     QPalette palette = this->palette();
@@ -71,8 +71,8 @@ void SummaryPage::refresh(const AppSettings &settings)
     const bool failed = settings.completedWithErrors();
     m_icon->setSymbol(failed ? Symbol::exclamationmarkCircle : Symbol::checkmarkCircle);
     m_icon->setColor(failed ? Theme::red() : Theme::green());
-    m_message->setText(
-        failed ? QStringLiteral("The installation was not completed successfully.")
-               : QStringLiteral("You have been successfully installed selected products."));
+    m_message->setText(failed ? tr("The installation was not completed successfully.")
+                              : tr("You have been successfully installed selected products."));
+    m_icon->setAccessibleName(failed ? tr("Failed") : tr("Succeeded"));
     m_detailsRow->setVisible(failed);
 }

@@ -13,8 +13,10 @@ TextWithAttributedString::TextWithAttributedString(const QTextDocumentFragment &
     : QTextEdit(parent), m_attributedString(attributedString)
 {
     setReadOnly(true);
-    // Links show the pointing hand; the text stays selectable.
-    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::LinksAccessibleByMouse);
+    // Links show the pointing hand; the text stays selectable, from the
+    // keyboard too, so it can be read line by line and scrolled with the keys.
+    setTextInteractionFlags(Qt::TextBrowserInteraction | Qt::TextSelectableByKeyboard);
+    setFocusPolicy(Qt::StrongFocus);
     setLineWrapMode(QTextEdit::WidgetWidth);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

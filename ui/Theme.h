@@ -16,12 +16,14 @@ QColor green();
 QColor red();
 QColor separatorColor(); // drawn over white, a faint line
 QColor linkColor();
+QColor accent(); // the focus ring: at least 4.5:1 on white and on F1F1F1
 
 inline constexpr int defaultPadding = 16;
 inline constexpr int defaultSpacing = 8;
 inline constexpr int spacerMinimum = 8;
 inline constexpr double backdropOpacity = 0.65;
 inline constexpr int panelRadius = 8;
+inline constexpr int focusRingWidth = 2;
 
 QFont systemFont(int pixelSize, bool bold = false);
 QFont defaultFont();     // 13 pixels, the body text
