@@ -4,6 +4,7 @@
 #include "app/Appearance.h"
 #include "app/DefaultMenuBar.h"
 #include "app/MainWindow.h"
+#include "app/WindowIcon.h"
 
 #include <QApplication>
 #include <QMenuBar>
@@ -29,6 +30,7 @@ QuorvanticInstallerApp::~QuorvanticInstallerApp() = default;
 void QuorvanticInstallerApp::launch()
 {
     m_window = std::make_unique<MainWindow>(m_installer);
+    WindowIcon::apply(m_installer.resourcesFolder() + QStringLiteral("/Logo.png"));
     DefaultMenuBar::install(*m_window);
     m_window->resize(m_window->minimumSizeHint().expandedTo(QSize(648, 405)));
     m_window->show();

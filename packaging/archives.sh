@@ -1,0 +1,74 @@
+# The two files a user is given, made from the bundle folder; sourced by
+# scripts/package after packaging/bundle.sh.
+
+# NAME-VERSION.run: makeself's archive, which unpacks into a private
+# temporary folder, runs AppRun there with the arguments after "--" and
+# removes the folder afterwards, keeping the installer's exit status.
+make_run() {
+    local bundle=$1 run=$2 label="$name $version" header=$stage/makeself-header.sh
+    say "making $(basename "$run")"
+    sed -e "s|@LABEL@|${label//|/\\|}|" -e "s|@FILE@|$(basename "$run")|g" "$packaging/run-help.in" \
+        >"$stage/run-help"
+    # Quiet unless asked otherwise: what the installer prints (--print-script,
+    # --license) is then all that reaches standard output.
+    sed 's/^quiet="n"$/quiet="y"/' /usr/share/makeself/makeself-header.sh >"$header"
+    grep -q '^quiet="y"$' "$header" || fail "makeself's header has changed; $header sets no quiet default"
+    makeself --header "$header" --help-header "$stage/run-help" --gzip --nox11 --noprogress --sha256 \
+        --tar-format gnu --tar-quietly --packaging-date "$(date -u +%F)" \
+        "$bundle" "$run" "$label" ./AppRun >"$stage/makeself.log" 2>&1 ||
+        { cat "$stage/makeself.log" >&2; fail "makeself could not make $run"; }
+}
+
+# The packages that hold the machine's own libraries the bundle links.
+package_dependencies() {
+    local soname path owner candidates packages=()
+    for soname in "${!host_needed[@]}"; do
+        path=${host_needed[$soname]}
+        [[ -n $path ]] || continue
+        # dpkg knows a library by the path it was unpacked to, which on a
+        # merged /usr may not be the one the loader found.
+        candidates=("$path" "$(readlink -f "$path")" "/usr${path#/usr}" "${path#/usr}")
+        owner=""
+        for path in "${candidates[@]}"; do
+            owner=$(dpkg-query -S "$path" 2>/dev/null | head -n 1 | cut -d : -f 1) && [[ -n $owner ]] && break
+        done
+        [[ -n $owner ]] || fail "no package holds $soname (${host_needed[$soname]})"
+        packages+=("$owner")
+    done
+    printf '%s\n' "${packages[@]}" | sort -u | tr '\n' ',' | sed 's/,/, /g'
+    echo "pkexec | policykit-1"
+}
+
+# The Debian package: the bundle in /opt/quorvantic-installer, owned by root,
+# and the system's entries for it: the polkit action naming the installed
+# helper, the desktop file, icon, metainfo, man page, completion and a command
+# on PATH.
+make_deb() {
+    local bundle=$1 deb=$2 tree=$stage/deb prefix=/opt/quorvantic-installer
+    local helper=$prefix/usr/libexec/quorvantic-installer/quorvantic-helper
+    say "making $(basename "$deb")"
+    mkdir -p "$tree/DEBIAN" "$tree/opt" "$tree/usr/bin" "$tree/usr/share/applications" \
+        "$tree/usr/share/polkit-1/actions" "$tree/usr/share/doc/quorvantic-installer"
+    cp -a "$bundle" "$tree$prefix"
+    ln -s "$prefix/usr/bin/quorvantic-installer" "$tree/usr/bin/quorvantic-installer"
+    local shared
+    for shared in icons metainfo man bash-completion; do
+        cp -a "$tree$prefix/usr/share/$shared" "$tree/usr/share/"
+    done
+    desktop_file "$prefix/usr/bin/quorvantic-installer" \
+        "$tree/usr/share/applications/com.quorvantic.installer.desktop"
+    sed "s|@QUORVANTIC_HELPER_PATH@|$helper|" "$root/bundle/polkit/com.quorvantic.installer.helper.policy.in" \
+        >"$tree/usr/share/polkit-1/actions/com.quorvantic.installer.helper.policy"
+    printf '%s\n\n%s\n' "$name $version, packaged by scripts/package." \
+        "The licence agreement is $prefix/usr/share/quorvantic-installer/QuorvanticEULA.rtf." \
+        >"$tree/usr/share/doc/quorvantic-installer/copyright"
+    chmod -R u+rwX,go+rX,go-w "$tree"
+    local depends
+    depends=$(package_dependencies)
+    sed -e "s|@VERSION@|$version|" -e "s|@ARCH@|$(dpkg --print-architecture)|" \
+        -e "s|@SIZE@|$(du -sk --exclude=DEBIAN "$tree" | cut -f 1)|" \
+        -e "s#@DEPENDS@#$depends#" -e "s|@NAME@|${name//|/\\|}|" \
+        "$packaging/debian-control.in" >"$tree/DEBIAN/control"
+    dpkg-deb --root-owner-group -Zxz --build "$tree" "$deb" >"$stage/dpkg-deb.log" 2>&1 ||
+        { cat "$stage/dpkg-deb.log" >&2; fail "dpkg-deb could not make $(basename "$deb")"; }
+}
