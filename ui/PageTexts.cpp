@@ -2,28 +2,19 @@
 
 #include <QCoreApplication>
 
-namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("PageTexts", text);
-}
-
-} // namespace
-
 namespace PageTexts {
 
 QString sidebarTitle(Page page)
 {
     switch (page) {
     case Page::intro:
-        return tr("Introduction");
+        return QCoreApplication::translate("PageTexts", "Introduction");
     case Page::license:
-        return tr("License");
+        return QCoreApplication::translate("PageTexts", "License");
     case Page::install:
-        return tr("Products");
+        return QCoreApplication::translate("PageTexts", "Products");
     case Page::summary:
-        return tr("Summary");
+        return QCoreApplication::translate("PageTexts", "Summary");
     }
     return QString();
 }
@@ -34,9 +25,9 @@ QString contentTitle(Page page)
     case Page::intro:
         return applicationName();
     case Page::license:
-        return tr("Software License Agreement");
+        return QCoreApplication::translate("PageTexts", "Software License Agreement");
     case Page::install:
-        return tr("The following Products will be installed");
+        return QCoreApplication::translate("PageTexts", "The following Products will be installed");
     case Page::summary:
         break;
     }
@@ -45,22 +36,23 @@ QString contentTitle(Page page)
 
 QString forwardLabel(Page page)
 {
-    return page == Page::summary ? tr("Close") : tr("Next");
+    return page == Page::summary ? QCoreApplication::translate("PageTexts", "Close")
+                                 : QCoreApplication::translate("PageTexts", "Next");
 }
 
 QString backLabel()
 {
-    return tr("Go Back");
+    return QCoreApplication::translate("PageTexts", "Go Back");
 }
 
 QString applicationName()
 {
-    return tr("Quorvantic Plugin Installer");
+    return QCoreApplication::translate("PageTexts", "Quorvantic Plugin Installer");
 }
 
 QString windowName(Page page)
 {
-    return tr("%1 — %2, step %3 of %4")
+    return QCoreApplication::translate("PageTexts", "%1 — %2, step %3 of %4")
         .arg(applicationName(), sidebarTitle(page))
         .arg(PageInfo::rawValue(page) + 1)
         .arg(PageInfo::allCases.size());

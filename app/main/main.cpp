@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/QuorvanticInstallerApp.h"
+#include "app/Translations.h"
 
 #include <QApplication>
 
@@ -10,6 +11,7 @@ int main(int argc, char *argv[])
         return CommandLine::run(argc, argv);
 
     QApplication application(argc, argv);
+    Translations::install();
     QuorvanticInstallerApp installer;
     installer.launch();
     application.exec();
