@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/InterruptWatch.h"
+#include "app/ReceiptCommands.h"
 #include "app/UnattendedInstall.h"
 #include "engine/Installer.h"
 #include "engine/InterpreterExecutor.h"
@@ -123,6 +124,135 @@ int installUnattended(bool progress)
     return CommandLine::installationFailed;
 }
 
+// The options, in the order --help lists them.
+struct Options
+{
+    QCommandLineOption help{QStringLiteral("h")};
+    QCommandLineOption version{QStringLiteral("v")};
+    QCommandLineOption unattended{
+        QStringLiteral("unattended"),
+        QStringLiteral("Install every product of the bundle without a window.")};
+    QCommandLineOption acceptLicense{
+        QStringLiteral("accept-license"),
+        QStringLiteral("Accept the licence agreement (see --license); required by --unattended.")};
+    QCommandLineOption license{QStringLiteral("license"),
+                               QStringLiteral("Print the licence agreement as plain text.")};
+    QCommandLineOption printScript{
+        QStringLiteral("print-script"),
+        QStringLiteral("Print the install script that would run, and run nothing.")};
+    QCommandLineOption progress{
+        QStringLiteral("progress"),
+        QStringLiteral("With --unattended: print each step to standard error even when it is not "
+                       "a terminal.")};
+    QCommandLineOption listInstalled{
+        QStringLiteral("list-installed"),
+        QStringLiteral("List the installed products: name, version, date and bundle, one a line.")};
+    QCommandLineOption json{QStringLiteral("json"),
+                            QStringLiteral("With --list-installed: print JSON.")};
+    QCommandLineOption verify{
+        QStringLiteral("verify"),
+        QStringLiteral(
+            "Check that what PRODUCTs (all when none is named) installed is unchanged.")};
+    QCommandLineOption uninstall{
+        QStringLiteral("uninstall"),
+        QStringLiteral("Remove what PRODUCTs (all when none is named) installed.")};
+    QCommandLineOption printUninstall{
+        QStringLiteral("print-uninstall-script"),
+        QStringLiteral("Print the uninstall script for PRODUCTs, and run nothing.")};
+    QCommandLineOption yes{
+        QStringLiteral("yes"),
+        QStringLiteral("With --uninstall: do not ask; needed when input is not a terminal.")};
+    QCommandLineOption force{
+        QStringLiteral("force"),
+        QStringLiteral("With --uninstall: remove files changed since the install too.")};
+
+    explicit Options(QCommandLineParser &parser)
+    {
+        parser.setApplicationDescription(
+            QStringLiteral("Installs the Quorvantic plug-ins carried by this bundle.\n"
+                           "Without arguments, the installer opens its wizard window."));
+        help = parser.addHelpOption();
+        version = parser.addVersionOption();
+        parser.addOptions({unattended, acceptLicense, license, printScript, progress, listInstalled,
+                           json, verify, uninstall, printUninstall, yes, force});
+        parser.addPositionalArgument(
+            QStringLiteral("PRODUCT"),
+            QStringLiteral("With --verify and --uninstall: a product's name."),
+            QStringLiteral("[PRODUCT...]"));
+    }
+};
+
+// Exactly one action, the options that go with one only with it, and product
+// names only for the actions that take them.
+std::optional<int> usageProblem(const QCommandLineParser &parser, const Options &o)
+{
+    const bool takesProducts =
+        parser.isSet(o.verify) || parser.isSet(o.uninstall) || parser.isSet(o.printUninstall);
+    if (!parser.positionalArguments().isEmpty() && !takesProducts) {
+        writeTo(stderr, QStringLiteral("Unexpected argument: %1\nTry --help for the options.\n")
+                            .arg(parser.positionalArguments().constFirst()));
+        return CommandLine::usageError;
+    }
+    int actions = 0;
+    for (const QCommandLineOption *action :
+         {&o.unattended, &o.license, &o.printScript, &o.listInstalled, &o.verify, &o.uninstall,
+          &o.printUninstall})
+        actions += int(parser.isSet(*action));
+    if (actions != 1) {
+        writeTo(stderr, actions == 0
+                            ? QStringLiteral("Nothing to do: give --unattended, --license, "
+                                             "--print-script, --list-installed, --verify or "
+                                             "--uninstall.\nTry --help for the options.\n")
+                            : QStringLiteral("Give only one of --unattended, --license, "
+                                             "--print-script, --list-installed, --verify, "
+                                             "--uninstall and --print-uninstall-script.\n"));
+        return CommandLine::usageError;
+    }
+    const std::pair<const QCommandLineOption *, QList<const QCommandLineOption *>> partners[] = {
+        {&o.acceptLicense, {&o.unattended}},
+        {&o.json, {&o.listInstalled}},
+        {&o.yes, {&o.uninstall}},
+        {&o.force, {&o.uninstall, &o.printUninstall}},
+    };
+    for (const auto &[option, with] : partners) {
+        if (parser.isSet(*option) &&
+            std::none_of(with.begin(), with.end(), [&](auto *w) { return parser.isSet(*w); })) {
+            writeTo(stderr,
+                    QStringLiteral("--%1 goes with --%2.\n")
+                        .arg(option->names().constFirst(), with.front()->names().constFirst()));
+            return CommandLine::usageError;
+        }
+    }
+    return std::nullopt;
+}
+
+int runAction(const QCommandLineParser &parser, const Options &o)
+{
+    if (parser.isSet(o.license))
+        return printLicense();
+    if (parser.isSet(o.listInstalled))
+        return ReceiptCommands::listInstalled(parser.isSet(o.json));
+    if (parser.isSet(o.verify))
+        return ReceiptCommands::verify(parser.positionalArguments());
+    if (parser.isSet(o.uninstall) || parser.isSet(o.printUninstall))
+        return ReceiptCommands::uninstall({parser.positionalArguments(), parser.isSet(o.yes),
+                                           parser.isSet(o.force), parser.isSet(o.printUninstall)});
+    if (parser.isSet(o.printScript)) {
+        AppSettings settings;
+        Installer installer(settings);
+        installer.fillProducts();
+        return outputStatus(writeTo(stdout, installer.composeInstallScript() + QLatin1Char('\n')));
+    }
+    if (!parser.isSet(o.acceptLicense)) {
+        writeTo(stderr,
+                QStringLiteral("An unattended installation needs the licence accepted: read it "
+                               "with --license, then run again with --unattended "
+                               "--accept-license. Nothing was installed.\n"));
+        return CommandLine::licenseNotAccepted;
+    }
+    return installUnattended(parser.isSet(o.progress));
+}
+
 } // namespace
 
 int CommandLine::run(int argc, char *argv[])
@@ -135,73 +265,18 @@ int CommandLine::run(int argc, char *argv[])
     QGuiApplication::setApplicationVersion(QStringLiteral(QUORVANTIC_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Installs the Quorvantic plug-ins carried by this bundle.\n"
-                       "Without arguments, the installer opens its wizard window."));
-    const QCommandLineOption helpOption = parser.addHelpOption();
-    const QCommandLineOption versionOption = parser.addVersionOption();
-    const QCommandLineOption unattended(
-        QStringLiteral("unattended"),
-        QStringLiteral("Install every product of the bundle without a window."));
-    const QCommandLineOption acceptLicense(
-        QStringLiteral("accept-license"),
-        QStringLiteral("Accept the licence agreement (see --license); required by --unattended."));
-    const QCommandLineOption license(QStringLiteral("license"),
-                                     QStringLiteral("Print the licence agreement as plain text."));
-    const QCommandLineOption printScript(
-        QStringLiteral("print-script"),
-        QStringLiteral("Print the install script that would run, and run nothing."));
-    const QCommandLineOption progressOption(
-        QStringLiteral("progress"),
-        QStringLiteral("With --unattended: print each step to standard error even when it is not "
-                       "a terminal."));
-    parser.addOptions({unattended, acceptLicense, license, printScript, progressOption});
-
+    const Options options(parser);
     if (!parser.parse(QCoreApplication::arguments())) {
         writeTo(stderr, parser.errorText() + QStringLiteral("\nTry --help for the options.\n"));
         return usageError;
     }
-    if (parser.isSet(helpOption))
+    if (parser.isSet(options.help))
         return outputStatus(writeTo(stdout, parser.helpText()));
-    if (parser.isSet(versionOption))
+    if (parser.isSet(options.version))
         return outputStatus(
             writeTo(stdout, QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
                                                           QCoreApplication::applicationVersion())));
-    if (!parser.positionalArguments().isEmpty()) {
-        writeTo(stderr, QStringLiteral("Unexpected argument: %1\nTry --help for the options.\n")
-                            .arg(parser.positionalArguments().constFirst()));
-        return usageError;
-    }
-
-    const int actions =
-        int(parser.isSet(unattended)) + int(parser.isSet(license)) + int(parser.isSet(printScript));
-    if (actions != 1) {
-        writeTo(stderr, actions == 0
-                            ? QStringLiteral("Nothing to do: give --unattended, --license or "
-                                             "--print-script.\nTry --help for the options.\n")
-                            : QStringLiteral("Give only one of --unattended, --license and "
-                                             "--print-script.\n"));
-        return usageError;
-    }
-    if (parser.isSet(acceptLicense) && !parser.isSet(unattended)) {
-        writeTo(stderr, QStringLiteral("--accept-license goes with --unattended.\n"));
-        return usageError;
-    }
-
-    if (parser.isSet(license))
-        return printLicense();
-    if (parser.isSet(printScript)) {
-        AppSettings settings;
-        Installer installer(settings);
-        installer.fillProducts();
-        return outputStatus(writeTo(stdout, installer.composeInstallScript() + QLatin1Char('\n')));
-    }
-    if (!parser.isSet(acceptLicense)) {
-        writeTo(stderr,
-                QStringLiteral("An unattended installation needs the licence accepted: read it "
-                               "with --license, then run again with --unattended "
-                               "--accept-license. Nothing was installed.\n"));
-        return licenseNotAccepted;
-    }
-    return installUnattended(parser.isSet(progressOption));
+    if (const std::optional<int> problem = usageProblem(parser, options))
+        return *problem;
+    return runAction(parser, options);
 }

@@ -5,6 +5,8 @@
 
 namespace {
 
+using InstallScriptComposer::shellQuoted;
+
 const QString lightroomPresetIdV3 = QStringLiteral("6C2E8F14-A7B3-4D59-9E0C-71F2A4B6C8D3");
 const QString lightroomPresetIdV4 = QStringLiteral("3D5B7E21-9C4A-4F6E-8A1B-2C3D4E5F6071");
 
@@ -21,18 +23,6 @@ template <typename Special> void appendEscaped(QString &out, QStringView text, S
         }
     }
     out.append(text.sliced(from));
-}
-
-// An operand inside the shell's double quotes: only these four keep a meaning there.
-QString shellQuoted(const QString &operand)
-{
-    QString quoted;
-    quoted.reserve(operand.size() + 8);
-    quoted += QLatin1Char('"');
-    appendEscaped(quoted, operand,
-                  [](char16_t c) { return c == '\\' || c == '"' || c == '$' || c == '`'; });
-    quoted += QLatin1Char('"');
-    return quoted;
 }
 
 // "product/element": the part of an element's path that the bundle itself
@@ -82,9 +72,7 @@ public:
             else
                 pluginBlock(path, name);
         }
-        m_body += QStringLiteral("\non error errMsg\nreturn errMsg\nend try\nreturn \"");
-        m_body += ScriptAnswer::ok;
-        m_body += QLatin1Char('"');
+        InstallScriptComposer::appendEnding(m_body);
         return std::move(m_body);
     }
 
@@ -209,15 +197,7 @@ private:
     // One command as the body of a script string literal.
     void line(const QString &shellCommand, int gap, RunAs runAs)
     {
-        m_body += QLatin1String("do shell script \"");
-        appendEscaped(m_body, shellCommand, [](char16_t c) { return c == '\\' || c == '"'; });
-        m_body += QLatin1Char('"');
-        if (runAs == RunAs::administrator) {
-            for (int i = 0; i < gap; ++i)
-                m_body += QLatin1Char(' ');
-            m_body += QLatin1String("with administrator privileges");
-        }
-        m_body += QLatin1Char('\n');
+        InstallScriptComposer::appendLine(m_body, shellCommand, runAs == RunAs::administrator, gap);
     }
 
     const InstallLocations &m_loc;
@@ -228,6 +208,38 @@ private:
 };
 
 } // namespace
+
+QString InstallScriptComposer::shellQuoted(const QString &operand)
+{
+    QString quoted;
+    quoted.reserve(operand.size() + 8);
+    quoted += QLatin1Char('"');
+    appendEscaped(quoted, operand,
+                  [](char16_t c) { return c == '\\' || c == '"' || c == '$' || c == '`'; });
+    quoted += QLatin1Char('"');
+    return quoted;
+}
+
+void InstallScriptComposer::appendLine(QString &script, const QString &shellCommand,
+                                       bool administrator, int gap)
+{
+    script += QLatin1String("do shell script \"");
+    appendEscaped(script, shellCommand, [](char16_t c) { return c == '\\' || c == '"'; });
+    script += QLatin1Char('"');
+    if (administrator) {
+        for (int i = 0; i < gap; ++i)
+            script += QLatin1Char(' ');
+        script += QLatin1String("with administrator privileges");
+    }
+    script += QLatin1Char('\n');
+}
+
+void InstallScriptComposer::appendEnding(QString &script)
+{
+    script += QStringLiteral("\non error errMsg\nreturn errMsg\nend try\nreturn \"");
+    script += ScriptAnswer::ok;
+    script += QLatin1Char('"');
+}
 
 QString InstallScriptComposer::compose(const QStringList &elements,
                                        const InstallLocations &locations, ShellDialect dialect)

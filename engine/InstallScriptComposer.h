@@ -29,4 +29,12 @@ namespace InstallScriptComposer {
 QString compose(const QStringList &elements, const InstallLocations &locations,
                 ShellDialect dialect);
 
+// The pieces other scripts (the uninstall's) are written with, the same way:
+// an operand in the shell's double quotes; one `do shell script` line, with
+// `gap` spaces before "with administrator privileges"; and the end of the
+// error trap that "try\n" opened, answering "Ok".
+QString shellQuoted(const QString &operand);
+void appendLine(QString &script, const QString &shellCommand, bool administrator, int gap = 1);
+void appendEnding(QString &script);
+
 } // namespace InstallScriptComposer

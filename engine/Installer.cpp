@@ -9,7 +9,9 @@
 #include "engine/Product.h"
 #include "engine/ProductNames.h"
 #include "engine/Resources.h"
+#include "engine/UninstallComposer.h"
 #include "script/ScriptAnswer.h"
+#include "script/UserAccount.h"
 
 #include <QEventLoop>
 #include <QPointer>
@@ -156,8 +158,10 @@ void Installer::installSelectedProducts()
         failWithoutRunning(planned.refusal);
         return;
     }
-    const QString script = InstallScriptComposer::compose(
-        planned.elements, Product::installLocations(), ShellDialect::gnu);
+    const QString script =
+        withStaleRemoved(InstallScriptComposer::compose(
+                             planned.elements, Product::installLocations(), ShellDialect::gnu),
+                         planned.elements);
     printDiagnostic(QStringLiteral("SCRIPT -- ") + script);
     startLog(script);
     m_unreadable = planned.unreadable;
@@ -257,24 +261,22 @@ void Installer::checkAccess()
 
 QString Installer::productOf(const QString &command)
 {
-    for (const auto &[element, product] : std::as_const(m_elementProducts)) {
-        if (command.contains(QLatin1Char('/') + element + QLatin1Char('"')) ||
-            command.contains(QLatin1Char('/') + element + QLatin1Char('/'))) {
-            m_currentProduct = product;
-            break;
-        }
-    }
+    if (const QString product = ProductNames::productNamedIn(m_elementProducts, command);
+        !product.isEmpty())
+        m_currentProduct = product;
     return m_currentProduct;
 }
 
-ScriptHooks Installer::hooksForRun(int total, std::shared_ptr<RunLog> log)
+ScriptHooks Installer::hooksForRun(int total, std::shared_ptr<RunLog> log,
+                                   const std::shared_ptr<UserSideRecord> &record)
 {
     m_stepsDone->store(0);
     m_currentProduct.clear();
     ScriptHooks hooks;
     hooks.stopRequested = m_stop;
     QPointer<Installer> target(this);
-    hooks.commandStarted = [target, total](int number, const QString &command) {
+    hooks.commandStarted = [target, total, record](int number, const QString &command) {
+        record->started(command);
         QMetaObject::invokeMethod(
             target.data(),
             [target, number, total, command] {
@@ -284,7 +286,8 @@ ScriptHooks Installer::hooksForRun(int total, std::shared_ptr<RunLog> log)
             Qt::QueuedConnection);
     };
     const std::shared_ptr<std::atomic<int>> done = m_stepsDone;
-    hooks.commandFinished = [done, log](const CommandReport &report) {
+    hooks.commandFinished = [done, log, record](const CommandReport &report) {
+        record->finished(report);
         done->store(report.number);
         if (log)
             log->command(report);
@@ -302,7 +305,8 @@ void Installer::runAndWait(const QString &script,
     m_running = true;
     // Copied here, on the main thread: the job must not read the installer.
     ScriptExecutor executor = scriptExecutor();
-    const ScriptHooks hooks = hooksForRun(m_stepsTotal, std::move(log));
+    const auto record = std::make_shared<UserSideRecord>(m_elementProducts);
+    const ScriptHooks hooks = hooksForRun(m_stepsTotal, std::move(log), record);
     auto finished = std::make_shared<std::latch>(1);
     auto outcome = std::make_shared<ScriptOutcome>();
     QEventLoop loop;
@@ -322,6 +326,7 @@ void Installer::runAndWait(const QString &script,
     }
     // Should the loop have been ended from elsewhere, the run still ends first.
     finished->wait();
+    keepUserReceipts(*record);
     m_running = false;
     emit scriptWaitFinished();
     if (!outcome->created)
@@ -335,4 +340,75 @@ void Installer::runAndWait(const QString &script,
                 handler(*outcome);
         },
         Qt::QueuedConnection);
+}
+
+void Installer::keepUserReceipts(const UserSideRecord &record)
+{
+    const QString dataFolder = Product::installLocations().lr;
+    const std::optional<unsigned> owner = ownerOfNearest(dataFolder);
+    const std::optional<UserAccount> account = owner ? accountOf(*owner) : std::nullopt;
+    QString problem;
+    if (!m_receipts.record(record, account ? account->name : QString(),
+                           resourcesFolder() + QStringLiteral("/Products"), problem))
+        std::fprintf(stderr, "The receipt of the user's part could not be written: %s\n",
+                     qPrintable(problem));
+}
+
+QString Installer::withStaleRemoved(const QString &script, const QStringList &elements)
+{
+    QStringList products;
+    for (const QString &element : elements)
+        products << ProductNames::nameOf(element.left(element.lastIndexOf(QLatin1Char('/'))));
+    QList<InstalledProduct> installed = m_receipts.load();
+    installed.removeIf(
+        [&products](const InstalledProduct &p) { return !products.contains(p.name); });
+    const QString lines = UninstallComposer::staleLines(installed, script);
+    const qsizetype ending = script.lastIndexOf(QLatin1String("\non error errMsg"));
+    if (lines.isEmpty() || ending < 0)
+        return script;
+    return QString(script).insert(ending + 1, lines);
+}
+
+void Installer::uninstall(const QList<InstalledProduct> &products, bool force)
+{
+    const UninstallComposer::Composed composed =
+        UninstallComposer::compose(products, m_receipts.systemFolder(), force);
+    startLog(composed.script);
+    const std::shared_ptr<RunLog> log = std::exchange(m_log, nullptr);
+    const int total = composed.steps;
+    m_stepsTotal = total;
+    if (m_ownStop)
+        m_stop->store(false);
+    const std::shared_ptr<std::atomic<bool>> stop = m_stop;
+    const std::shared_ptr<std::atomic<int>> done = m_stepsDone;
+    runAndWait(
+        composed.script,
+        [this, products, composed, log, stop, done, total](const ScriptOutcome &outcome) {
+            const QString answer =
+                outcome.result.value_or(outcome.errorInfo.value_or(QStringLiteral("No answer.")));
+            if (log)
+                log->finish(answer);
+            if (outcome.result == ScriptAnswer::userCanceled) {
+                emit uninstallFinished(RunEnd::canceled, answer, composed.kept);
+                return;
+            }
+            if (answer != ScriptAnswer::ok) {
+                emit uninstallFinished(
+                    RunEnd::failed,
+                    stop->load() ? QStringLiteral("Uninstall canceled after %1 of %2 steps.")
+                                       .arg(done->load())
+                                       .arg(total)
+                                 : answer,
+                    composed.kept);
+                return;
+            }
+            QString problem;
+            for (const InstalledProduct &product : products) {
+                if (product.user && !m_receipts.forgetUserPart(product.name, problem))
+                    std::fprintf(stderr, "The user's receipt could not be removed: %s\n",
+                                 qPrintable(problem));
+            }
+            emit uninstallFinished(RunEnd::completed, answer, composed.kept);
+        },
+        log);
 }

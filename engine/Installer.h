@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AppSettings.h"
+#include "engine/ReceiptBook.h"
 #include "engine/RunLog.h"
 #include "engine/ScriptOutcome.h"
 
@@ -96,6 +97,20 @@ public:
     // raises the access alert when it may not.
     void checkAccess();
 
+    // What is installed, from the receipts every run keeps up to date.
+    ReceiptBook &receipts() { return m_receipts; }
+    // Removes what the receipts of `products` list (engine/UninstallComposer.h)
+    // the way an install runs: one authentication, a log of its own, the live
+    // wait. Ends with uninstallFinished; the install state is left alone.
+    void uninstall(const QList<InstalledProduct> &products, bool force);
+
+    enum class RunEnd
+    {
+        completed,
+        failed,
+        canceled,
+    };
+
 signals:
     // Emitted on the main thread right before and right after it waits for a
     // script run.
@@ -104,6 +119,9 @@ signals:
     // As each command of the install starts: its number, the total, and the
     // product it belongs to (empty before the first element's command).
     void progressChanged(int step, int total, const QString &product);
+    // An uninstall ended: the script's answer when it failed, and what was
+    // kept because it changed since it was installed.
+    void uninstallFinished(Installer::RunEnd end, const QString &message, const QStringList &kept);
 
 private:
     // What the selected products hold, and what keeps them from installing.
@@ -125,7 +143,13 @@ private:
 
     // The product whose element a command names, or the last one named.
     QString productOf(const QString &command);
-    ScriptHooks hooksForRun(int total, std::shared_ptr<RunLog> log);
+    ScriptHooks hooksForRun(int total, std::shared_ptr<RunLog> log,
+                            const std::shared_ptr<UserSideRecord> &record);
+    // Adds to the install script the removal of what the products' receipts
+    // list and this install will not make again (an element a newer bundle
+    // dropped), so an upgrade leaves nothing stale behind.
+    QString withStaleRemoved(const QString &script, const QStringList &elements);
+    void keepUserReceipts(const UserSideRecord &record);
     void startLog(const QString &script);
 
     AppSettings &m_settings;
@@ -144,6 +168,7 @@ private:
     QString m_lastLogPath;
     std::shared_ptr<RunLog> m_log; // the install under way's, between start and answer
     QString m_resourcesFolder;
+    ReceiptBook m_receipts;
     // Products of the run in progress that could not be listed.
     QStringList m_unreadable;
 };

@@ -33,4 +33,15 @@ QStringList selectedSorted(const ProductMap &products)
     return names;
 }
 
+QString productNamedIn(const QList<QPair<QString, QString>> &elementProducts,
+                       const QString &command)
+{
+    for (const auto &[element, product] : elementProducts) {
+        if (command.contains(QLatin1Char('/') + element + QLatin1Char('"')) ||
+            command.contains(QLatin1Char('/') + element + QLatin1Char('/')))
+            return product;
+    }
+    return QString();
+}
+
 } // namespace ProductNames

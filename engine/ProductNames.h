@@ -17,4 +17,9 @@ bool lessThan(const QString &a, const QString &b);
 // The names of the selected products, in that order; a stable sort.
 QStringList selectedSorted(const ProductMap &products);
 
+// The product whose element (element name -> product name) a command of the
+// install script names as a path component; empty when it names none.
+QString productNamedIn(const QList<QPair<QString, QString>> &elementProducts,
+                       const QString &command);
+
 } // namespace ProductNames

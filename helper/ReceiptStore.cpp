@@ -126,10 +126,30 @@ bool ReceiptStore::remove(const std::string &product, std::string &problem) cons
         return store.missing;
     }
     const std::string name = receiptFileName(product);
-    if (::unlinkat(store.fd.get(), name.c_str(), 0) == 0 || errno == ENOENT)
+    if (::unlinkat(store.fd.get(), name.c_str(), 0) == 0 || errno == ENOENT) {
+        removeEmptyStore();
         return true;
+    }
     problem = failure("cannot remove the receipt", m_folder + name);
     return false;
+}
+
+// With the last receipt gone, the folders kept for them go too (when they hold
+// nothing else), so an uninstall leaves the system as it found it.
+void ReceiptStore::removeEmptyStore() const
+{
+    SplitPath split = splitPath(m_folder, true);
+    if (!split.ok || split.components.size() < 2)
+        return;
+    for (int i = 0; i < 2 && split.components.size() >= 2; ++i) {
+        const std::string name = split.components.back();
+        if (i == 1 && name != "quorvantic-installer")
+            return;
+        split.components.pop_back();
+        const OpenedFolder parent = openTrustedFolder(split.components, false);
+        if (!parent.fd.valid() || ::unlinkat(parent.fd.get(), name.c_str(), AT_REMOVEDIR) != 0)
+            return;
+    }
 }
 
 } // namespace helper

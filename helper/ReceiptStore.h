@@ -30,6 +30,8 @@ public:
     bool remove(const std::string &product, std::string &problem) const;
 
 private:
+    void removeEmptyStore() const;
+
     std::string m_folder;
 };
 

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "engine/ReceiptBook.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Turns receipts into the script that removes what they list, written like
+// the install script: `rm -f` for each link and file, then `rmdir
+// --ignore-fail-on-non-empty` for each folder, deepest first, then the
+// system receipt; the system part with administrator privileges, the user
+// part as the user. What no longer stands as recorded is left out and named
+// in `kept`: a link that points elsewhere now, something of another type,
+// and a file whose contents changed unless `force`. Missing paths are
+// skipped. Reads the disk; runs nothing.
+namespace UninstallComposer {
+
+struct Composed
+{
+    QString script;
+    QStringList kept; // "kept PATH: why", one a path
+    int steps = 0;
+};
+
+Composed compose(const QList<InstalledProduct> &products, const QString &systemReceipts,
+                 bool force);
+
+// The lines that remove what `installed` lists and `installScript` will not
+// make again, in the same form; empty when there is nothing stale. Changed
+// files and re-pointed links are kept, as by an uninstall.
+QString staleLines(const QList<InstalledProduct> &installed, const QString &installScript);
+
+} // namespace UninstallComposer
