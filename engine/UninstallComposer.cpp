@@ -28,7 +28,11 @@ public:
     {
         for (const ReceiptEntry &entry : receipt.entries) {
             if (entry.kind == ReceiptEntry::Kind::folder)
-                m_pendingFolders.push_back(&entry);
+                m_recordedFolders << QString::fromStdString(entry.path);
+        }
+        for (const ReceiptEntry &entry : receipt.entries) {
+            if (entry.kind == ReceiptEntry::Kind::folder)
+                m_pendingFolders.push_back(entry);
             else
                 pathEntry(entry, administrator);
         }
@@ -39,16 +43,18 @@ public:
     // by several products come once, after all of their contents.
     void folders(bool administrator)
     {
-        std::stable_sort(m_pendingFolders.begin(), m_pendingFolders.end(), [](auto *a, auto *b) {
-            return std::count(a->path.begin(), a->path.end(), '/') >
-                   std::count(b->path.begin(), b->path.end(), '/');
-        });
+        std::stable_sort(m_pendingFolders.begin(), m_pendingFolders.end(),
+                         [](const ReceiptEntry &a, const ReceiptEntry &b) {
+                             return std::count(a.path.begin(), a.path.end(), '/') >
+                                    std::count(b.path.begin(), b.path.end(), '/');
+                         });
         QStringList done;
-        for (const ReceiptEntry *folder : m_pendingFolders) {
-            const QString path = QString::fromStdString(folder->path);
+        for (const ReceiptEntry &folder : m_pendingFolders) {
+            const QString path = QString::fromStdString(folder.path);
             ReceiptEntry now;
             if (PathState::at(path, false, now) == PathState::Read::found &&
-                now.kind == ReceiptEntry::Kind::folder && !done.contains(path)) {
+                now.kind == ReceiptEntry::Kind::folder && !done.contains(path) &&
+                throughLink(path).isEmpty()) {
                 done << path;
                 add(QStringLiteral("rmdir --ignore-fail-on-non-empty ") +
                         InstallScriptComposer::shellQuoted(path),
@@ -81,7 +87,9 @@ private:
         if (read == PathState::Read::missing)
             return;
         QString why;
-        if (read == PathState::Read::unreadable)
+        if (const QString link = throughLink(path); !link.isEmpty())
+            why = QStringLiteral("%1 is no longer the folder that was installed").arg(link);
+        else if (read == PathState::Read::unreadable)
             why = QStringLiteral("it cannot be read");
         else if (now.kind != entry.kind || now.mode > 07777)
             why = ReceiptCheck::difference(entry, now);
@@ -98,6 +106,21 @@ private:
         add(QStringLiteral("rm -f ") + InstallScriptComposer::shellQuoted(path), administrator);
     }
 
+    // The recorded folder above `path` that something else stands at now (a
+    // link planted there, say): removing through it would reach elsewhere.
+    QString throughLink(const QString &path) const
+    {
+        for (QString folder = path.left(path.lastIndexOf(QLatin1Char('/'))); folder.size() > 1;
+             folder = folder.left(folder.lastIndexOf(QLatin1Char('/')))) {
+            ReceiptEntry now;
+            if (m_recordedFolders.contains(folder) &&
+                PathState::at(folder, false, now) == PathState::Read::found &&
+                now.kind != ReceiptEntry::Kind::folder)
+                return folder;
+        }
+        return QString();
+    }
+
     void add(const QString &command, bool administrator)
     {
         InstallScriptComposer::appendLine(m_script, command, administrator);
@@ -107,7 +130,8 @@ private:
     bool m_force;
     QString m_script;
     QStringList m_kept;
-    std::vector<const ReceiptEntry *> m_pendingFolders;
+    std::vector<ReceiptEntry> m_pendingFolders;
+    QSet<QString> m_recordedFolders;
     int m_steps = 0;
 };
 

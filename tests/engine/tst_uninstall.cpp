@@ -1,0 +1,162 @@
+#include "engine/PathState.h"
+#include "engine/UninstallComposer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using helper::ReceiptEntry;
+
+namespace {
+
+QString linesOf(const QString &script, const QString &start)
+{
+    QStringList picked;
+    for (const QString &line : script.split(QLatin1Char('\n'))) {
+        if (line.startsWith(start))
+            picked << line;
+    }
+    return picked.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+class UninstallTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_tree;
+    QString m_b;
+
+    void write(const QString &path, const QByteArray &bytes)
+    {
+        QDir().mkpath(QFileInfo(m_b + path).path());
+        QFile file(m_b + path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    // What stands at each path now, as an install would have recorded it.
+    helper::Receipt recorded(const QString &product, const QStringList &paths)
+    {
+        helper::Receipt receipt;
+        receipt.product = product.toStdString();
+        for (const QString &path : paths) {
+            ReceiptEntry entry;
+            if (PathState::at(m_b + path, true, entry) == PathState::Read::found)
+                receipt.entries.push_back(entry);
+        }
+        return receipt;
+    }
+
+    QString quoted(const QString &path) const
+    {
+        return QStringLiteral("\\\"%1\\\"").arg(m_b + path);
+    }
+
+private slots:
+    void init()
+    {
+        m_b = m_tree.path();
+        QDir(m_b).removeRecursively();
+        QDir().mkpath(m_b);
+        write("/opt/Q/A/a.txt", "a");
+        write("/opt/Q/A/changed.txt", "as installed");
+        write("/opt/Q/B/b.txt", "b");
+        QDir().mkpath(m_b + "/share");
+        QVERIFY(QFile::link(m_b + "/opt/Q/A", m_b + "/share/A"));
+        QVERIFY(QFile::link(m_b + "/opt/Q/A", m_b + "/share/moved"));
+    }
+
+    // What stands as recorded goes; what changed since is kept and said.
+    void removesOnlyWhatIsStillAsInstalled_data()
+    {
+        QTest::addColumn<bool>("force");
+        QTest::newRow("kept without --force") << false;
+        QTest::newRow("removed with --force") << true;
+    }
+    void removesOnlyWhatIsStillAsInstalled()
+    {
+        QFETCH(bool, force);
+        InstalledProduct a{"A",
+                           recorded("A", {"/opt", "/opt/Q", "/opt/Q/A", "/opt/Q/A/a.txt",
+                                          "/opt/Q/A/changed.txt", "/share/A", "/share/moved"}),
+                           std::nullopt};
+        InstalledProduct b{"B", recorded("B", {"/opt/Q", "/opt/Q/B", "/opt/Q/B/b.txt"}),
+                           std::nullopt};
+        write("/opt/Q/A/changed.txt", "edited by hand");
+        QFile::remove(m_b + "/share/moved");
+        QVERIFY(QFile::link(m_b + "/opt/Q/B", m_b + "/share/moved"));
+        QFile::remove(m_b + "/opt/Q/A/a.txt");
+
+        const UninstallComposer::Composed composed =
+            UninstallComposer::compose({a, b}, m_b + "/receipts", force);
+        const QString rm = linesOf(composed.script, "do shell script \"rm -f ");
+        QVERIFY(rm.contains(quoted("/share/A")));
+        QVERIFY(!rm.contains(quoted("/share/moved")));
+        QVERIFY(!rm.contains(quoted("/opt/Q/A/a.txt"))); // already gone: nothing to do
+        QCOMPARE(rm.contains(quoted("/opt/Q/A/changed.txt")), force);
+        QVERIFY(rm.contains(quoted("/receipts/A.receipt")) &&
+                rm.contains(quoted("/receipts/B.receipt")));
+        QVERIFY(
+            composed.kept.join('\n').contains("/share/moved: it points to " + m_b + "/opt/Q/B"));
+        QCOMPARE(composed.kept.join('\n').contains("changed.txt: changed since"), !force);
+
+        // Deepest first, and a folder both products list once, after both.
+        const QStringList folders =
+            linesOf(composed.script, "do shell script \"rmdir").split(QLatin1Char('\n'));
+        QCOMPARE(folders.size(), 4);
+        QVERIFY(folders[0].contains(quoted("/opt/Q/A")) || folders[0].contains(quoted("/opt/Q/B")));
+        QVERIFY(folders[2].contains(quoted("/opt/Q")));
+        QVERIFY(folders[3].contains(quoted("/opt")));
+        QVERIFY(composed.script.startsWith("try\n") && composed.script.endsWith("return \"Ok\""));
+    }
+
+    // A recorded folder the user replaced with a link to somewhere else: what
+    // was below it is not reached through the link.
+    void nothingIsRemovedThroughAPlantedLink()
+    {
+        InstalledProduct a{"A", std::nullopt,
+                           recorded("A", {"/opt/Q/A", "/opt/Q/A/a.txt", "/opt/Q/A/changed.txt"})};
+        write("/elsewhere/a.txt", "a");
+        write("/elsewhere/changed.txt", "as installed");
+        QVERIFY(QDir(m_b + "/opt/Q/A").removeRecursively());
+        QVERIFY(QFile::link(m_b + "/elsewhere", m_b + "/opt/Q/A"));
+        const UninstallComposer::Composed composed =
+            UninstallComposer::compose({a}, m_b + "/receipts", true);
+        QCOMPARE(linesOf(composed.script, "do shell script"), QString());
+        QCOMPARE(composed.kept.size(), 2);
+        QVERIFY(composed.kept.first().contains("is no longer the folder that was installed"));
+    }
+
+    // An upgrade removes what the old install listed and the new script does
+    // not make again, and nothing the new script makes.
+    void anUpgradeRemovesOnlyWhatTheNewBundleDropped()
+    {
+        InstalledProduct a{"A",
+                           recorded("A", {"/opt/Q", "/opt/Q/A", "/opt/Q/A/a.txt", "/opt/Q/B",
+                                          "/opt/Q/B/b.txt", "/share/A", "/share/moved"}),
+                           std::nullopt};
+        const QString script =
+            QStringLiteral(
+                "try\ndo shell script \"mkdir -p \\\"%1/opt/Q/\\\"\" with administrator "
+                "privileges\ndo shell script \"cp -R -f \\\"%1/bundle/A\\\" "
+                "\\\"%1/opt/Q/\\\"\" with administrator privileges\ndo shell script "
+                "\"ln -f -n -s \\\"%1/opt/Q/A\\\" \\\"%1/share/A\\\"\"  with administrator "
+                "privileges\n\non error errMsg\nreturn errMsg\nend try\nreturn \"Ok\"")
+                .arg(m_b);
+        const QString lines = UninstallComposer::staleLines({a}, script);
+        QCOMPARE(linesOf(lines, "do shell script \"rm -f "),
+                 QStringLiteral("do shell script \"rm -f %1\" with administrator privileges\n"
+                                "do shell script \"rm -f %2\" with administrator privileges")
+                     .arg(quoted("/opt/Q/B/b.txt"), quoted("/share/moved")));
+        QCOMPARE(linesOf(lines, "do shell script \"rmdir"),
+                 QStringLiteral("do shell script \"rmdir --ignore-fail-on-non-empty %1\" with "
+                                "administrator privileges")
+                     .arg(quoted("/opt/Q/B")));
+    }
+};
+
+QTEST_GUILESS_MAIN(UninstallTest)
+#include "tst_uninstall.moc"
