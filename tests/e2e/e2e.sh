@@ -543,6 +543,8 @@ fi
 source "$(dirname "$0")/root-boundaries.sh"
 # No failure reads as success, and root never acts in a user's folder.
 source "$(dirname "$0")/honest-outcomes.sh"
+# Receipts: what an install did is listed, verified and undone exactly.
+source "$(dirname "$0")/receipts.sh"
 
 echo "$failures failed"
 # What each run left, for reading the log (ctest shows it on failure or with -V).
