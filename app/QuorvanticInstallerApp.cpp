@@ -5,8 +5,11 @@
 #include "app/DefaultMenuBar.h"
 #include "app/MainWindow.h"
 #include "app/WindowIcon.h"
+#include "ui/UninstallDialog.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QMenuBar>
 
 QuorvanticInstallerApp::QuorvanticInstallerApp(const QString &resourcesFolder)
@@ -32,7 +35,28 @@ void QuorvanticInstallerApp::launch()
     m_window = std::make_unique<MainWindow>(m_installer);
     WindowIcon::apply(m_installer.resourcesFolder() + QStringLiteral("/Logo.png"));
     DefaultMenuBar::install(*m_window);
+    addUninstallItem();
     m_window->resize(m_window->minimumSizeHint().expandedTo(QSize(648, 405)));
     m_window->show();
     AppDelegate::applicationDidFinishLaunching(m_window->menuBar());
+}
+
+// In the application menu, after About: what the install put on this computer
+// can be taken away from the same window. Off while a script runs.
+void QuorvanticInstallerApp::addUninstallItem()
+{
+    const QList<QAction *> menus = m_window->menuBar()->actions();
+    QMenu *application = menus.isEmpty() ? nullptr : menus.constFirst()->menu();
+    if (!application)
+        return;
+    auto *uninstall = new QAction(
+        QCoreApplication::translate("QuorvanticInstallerApp", "&Uninstall Quorvantic Plug-ins…"),
+        application);
+    application->insertAction(application->actions().value(1), uninstall);
+    QObject::connect(uninstall, &QAction::triggered, m_window.get(),
+                     [this] { UninstallDialog::run(m_installer, m_window.get()); });
+    QObject::connect(&m_installer, &Installer::scriptWaitStarted, uninstall,
+                     [uninstall] { uninstall->setEnabled(false); });
+    QObject::connect(&m_installer, &Installer::scriptWaitFinished, uninstall,
+                     [uninstall] { uninstall->setEnabled(true); });
 }

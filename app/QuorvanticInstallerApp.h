@@ -24,6 +24,8 @@ public:
     void launch();
 
 private:
+    void addUninstallItem();
+
     AppSettings m_settings;
     Installer m_installer{m_settings};
     std::unique_ptr<MainWindow> m_window;

@@ -105,7 +105,8 @@ private slots:
         installer.launch();
         MainWindow *window = installer.window();
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        QCOMPARE(titles(*window->menuBar()), (QStringList{appName, "Window", "Help"}));
+        // Each title carries its mnemonic.
+        QCOMPARE(titles(*window->menuBar()), (QStringList{"&" + appName, "&Window", "&Help"}));
         const QMenu *appMenu = window->menuBar()->actions().first()->menu();
         QCOMPARE(titles(*window->menuBar()).size(), 3);
         QStringList appItems;
@@ -113,7 +114,8 @@ private slots:
             if (!item->isSeparator())
                 appItems << item->text();
         }
-        QCOMPARE(appItems, (QStringList{"About " + appName, "Quit " + appName}));
+        QCOMPARE(appItems, (QStringList{"&About " + appName, "&Uninstall Quorvantic Plug-ins…",
+                                        "&Quit " + appName}));
 
         QCOMPARE(QApplication::style()->name().toLower(), QStringLiteral("fusion"));
         QVERIFY(window->palette().color(QPalette::Window).lightness() > 200);
