@@ -47,11 +47,12 @@ helper_outside_bundle() {
     [[ -z $(patchelf --print-rpath "$helper") ]] && ! ldd "$helper" | grep -q -F "$1/"
 }
 
-# Starts the bundle's window under a virtual display and reads its icon
-# property; the window is found by its class.
+# Starts the bundle's window under a virtual display (whatever platform the
+# caller's tests run on) and reads its icon property; the window is found by
+# its class.
 window_has_icon() {
     local bundle=$1
-    xvfb-run -a -s '-screen 0 1024x768x24' bash -c '
+    env -u QT_QPA_PLATFORM xvfb-run -a -s '-screen 0 1024x768x24' bash -c '
         "$1/AppRun" >/dev/null 2>&1 &
         app=$!
         trap "kill $app 2>/dev/null" EXIT

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The packaged installer installing for real, as root's tests/packaging/run
 # starts it: inside a private mount and process namespace where /usr is an
-# overlay whose writes land in a tmpfs, /opt, /usr/local/share and the bus are
-# fresh, the package database is a bind-mounted copy, every libQt6 of the
-# system is /dev/null, and the test users exist only in copies of passwd and
-# group. Prints "ok - " and "not ok - " lines; the host is left as it was.
+# overlay whose writes land in a tmpfs, /opt, /var/opt, /usr/local/share and
+# the bus are fresh, the package database is a bind-mounted copy, every libQt6
+# of the system is /dev/null, and the test users exist only in copies of
+# passwd and group. Prints "ok - " and "not ok - " lines; the host is left as it was.
 #
 #   sandbox.sh WORK RUN DEB VERSION
 set -euo pipefail
@@ -88,9 +88,11 @@ installed_demo() {
         -L "/usr/local/share/Adobe/Plug-Ins/CC/Quorvantic/Calmfield 6 Plugin" ]]
 }
 fresh_system() {
-    umount /opt /usr/local/share
-    mount -t tmpfs -o mode=755 tmpfs /opt
-    mount -t tmpfs -o mode=755 tmpfs /usr/local/share
+    local folder
+    for folder in /opt /var/opt /usr/local/share; do
+        umount "$folder"
+        mount -t tmpfs -o mode=755 tmpfs "$folder"
+    done
 }
 
 # ------------------------------------------------------------- the .deb
