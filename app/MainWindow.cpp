@@ -5,7 +5,9 @@
 MainWindow::MainWindow(Installer &installer, QWidget *parent)
     : QMainWindow(parent), m_content(new ContentView(installer, this))
 {
-    m_content->setMinimumSize(648, 405);
+    // The content's own minimum (648 by 405, more for larger text) holds the
+    // window: it grows rather than cut text off.
+    m_content->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setCentralWidget(m_content);
     setWindowTitle(QString());
 }

@@ -243,6 +243,13 @@
     </message>
 </context>
 <context>
+    <name>QuorvanticInstallerApp</name>
+    <message>
+        <source>&amp;Uninstall Quorvantic Plug-ins…</source>
+        <translation>Quorvantic-Plug-ins &amp;deinstallieren …</translation>
+    </message>
+</context>
+<context>
     <name>Sidebar</name>
     <message>
         <source>Quorvantic logo</source>
@@ -274,6 +281,49 @@
     <message>
         <source>Succeeded</source>
         <translation>Erfolgreich</translation>
+    </message>
+</context>
+<context>
+    <name>UninstallDialog</name>
+    <message>
+        <source>%1, version %2, installed %3</source>
+        <translation>%1, Version %2, installiert am %3</translation>
+    </message>
+    <message>
+        <source>Uninstall Quorvantic Plug-ins</source>
+        <translation>Quorvantic-Plug-ins deinstallieren</translation>
+    </message>
+    <message>
+        <source>Remove these Quorvantic plug-ins from this computer?</source>
+        <translation>Diese Quorvantic-Plug-ins von diesem Computer entfernen?</translation>
+    </message>
+    <message>
+        <source>Files changed since they were installed are kept.</source>
+        <translation>Dateien, die seit der Installation geändert wurden, bleiben erhalten.</translation>
+    </message>
+    <message>
+        <source>Uninstall</source>
+        <translation>Deinstallieren</translation>
+    </message>
+    <message>
+        <source>The Quorvantic plug-ins were uninstalled.</source>
+        <translation>Die Quorvantic-Plug-ins wurden deinstalliert.</translation>
+    </message>
+    <message>
+        <source>The uninstall failed.</source>
+        <translation>Die Deinstallation ist fehlgeschlagen.</translation>
+    </message>
+    <message>
+        <source>Kept, because they changed since they were installed:</source>
+        <translation>Erhalten, weil sie seit der Installation geändert wurden:</translation>
+    </message>
+    <message>
+        <source>Full log: %1</source>
+        <translation>Vollständiges Protokoll: %1</translation>
+    </message>
+    <message>
+        <source>No Quorvantic plug-ins are installed.</source>
+        <translation>Es sind keine Quorvantic-Plug-ins installiert.</translation>
     </message>
 </context>
 </TS>

@@ -243,6 +243,13 @@
     </message>
 </context>
 <context>
+    <name>QuorvanticInstallerApp</name>
+    <message>
+        <source>&amp;Uninstall Quorvantic Plug-ins…</source>
+        <translation>Quorvantic プラグインをアンインストール(&amp;U)…</translation>
+    </message>
+</context>
+<context>
     <name>Sidebar</name>
     <message>
         <source>Quorvantic logo</source>
@@ -274,6 +281,49 @@
     <message>
         <source>Succeeded</source>
         <translation>成功</translation>
+    </message>
+</context>
+<context>
+    <name>UninstallDialog</name>
+    <message>
+        <source>%1, version %2, installed %3</source>
+        <translation>%1、バージョン %2、%3 にインストール</translation>
+    </message>
+    <message>
+        <source>Uninstall Quorvantic Plug-ins</source>
+        <translation>Quorvantic プラグインのアンインストール</translation>
+    </message>
+    <message>
+        <source>Remove these Quorvantic plug-ins from this computer?</source>
+        <translation>これらの Quorvantic プラグインをこのコンピュータから削除しますか?</translation>
+    </message>
+    <message>
+        <source>Files changed since they were installed are kept.</source>
+        <translation>インストール後に変更されたファイルは残されます。</translation>
+    </message>
+    <message>
+        <source>Uninstall</source>
+        <translation>アンインストール</translation>
+    </message>
+    <message>
+        <source>The Quorvantic plug-ins were uninstalled.</source>
+        <translation>Quorvantic プラグインはアンインストールされました。</translation>
+    </message>
+    <message>
+        <source>The uninstall failed.</source>
+        <translation>アンインストールに失敗しました。</translation>
+    </message>
+    <message>
+        <source>Kept, because they changed since they were installed:</source>
+        <translation>インストール後に変更されたため残されたもの:</translation>
+    </message>
+    <message>
+        <source>Full log: %1</source>
+        <translation>完全なログ: %1</translation>
+    </message>
+    <message>
+        <source>No Quorvantic plug-ins are installed.</source>
+        <translation>Quorvantic プラグインはインストールされていません。</translation>
     </message>
 </context>
 </TS>

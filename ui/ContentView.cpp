@@ -91,6 +91,7 @@ QWidget *ContentView::makeContentColumn()
     m_title->setObjectName(QStringLiteral("pageTitle"));
     m_title->setTextFormat(Qt::PlainText);
     m_title->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_title->setWordWrap(true);
     m_title->setContentsMargins(0, 0, 0, Theme::defaultPadding);
     // An empty title keeps its line, so the box does not move up on the last page.
     m_title->setMinimumHeight(m_title->fontMetrics().height() + Theme::defaultPadding);
@@ -118,6 +119,12 @@ QWidget *ContentView::makeContentColumn()
     bar->addSpacing(20);
     layout->addLayout(bar);
     return column;
+}
+
+QSize ContentView::minimumSizeHint() const
+{
+    // Larger text grows the window with it, so the overlays' panels keep their room.
+    return QWidget::minimumSizeHint().expandedTo(QSize(Theme::scaled(648), Theme::scaled(405)));
 }
 
 void ContentView::scheduleRedraw()

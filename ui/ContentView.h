@@ -42,6 +42,9 @@ public:
     FocusRing *focusRing() const { return m_focusRing; }
     int redrawCount() const { return m_redrawCount; }
 
+    // At least 648 by 405, grown with the text size and where longer words need it.
+    QSize minimumSizeHint() const override;
+
     // Brings every part in line with the state now, if a redraw is due.
     void redrawIfDue();
 

@@ -20,6 +20,9 @@ FinderAccessAlert::FinderAccessAlert(Installer &installer, std::function<void()>
     setAnnouncement(tr("Finder access"), text->text());
     text->setTextFormat(Qt::PlainText);
     text->setAlignment(Qt::AlignHCenter);
+    // One line in English; longer words elsewhere wrap rather than run off the panel.
+    text->setWordWrap(true);
+    text->setContentsMargins(Theme::defaultPadding, 0, Theme::defaultPadding, 0);
 
     QPushButton *close = addButton(tr("Close"));
     QPushButton *open = addButton(tr("Open settings"));

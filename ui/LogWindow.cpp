@@ -28,7 +28,7 @@ LogWindow::LogWindow(AppSettings &settings, const QString &logFile, QWidget *par
     // Resizable: the text's box is at least the visible area and grows past it.
     m_area->setWidget(m_text);
     m_area->setWidgetResizable(true);
-    m_area->setFixedSize(500, 300);
+    m_area->setFixedSize(Theme::scaled(500), Theme::scaled(300));
     m_area->setFrameShape(QFrame::NoFrame);
     m_area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -57,7 +57,7 @@ LogWindow::LogWindow(AppSettings &settings, const QString &logFile, QWidget *par
         file->setTextFormat(Qt::PlainText);
         file->setTextInteractionFlags(Qt::TextSelectableByMouse);
         file->setContentsMargins(Theme::defaultPadding, 0, Theme::defaultPadding, 0);
-        file->setMaximumWidth(500);
+        file->setMaximumWidth(Theme::scaled(500));
         file->setWordWrap(true);
         layout->addWidget(file);
     }

@@ -2,18 +2,26 @@
 
 #include "ui/Theme.h"
 
+#include <QLayout>
 #include <QPainter>
+
 #include <QPushButton>
+#include <algorithm>
 
 OverlayPanel::OverlayPanel(const QColor &fill, const QSize &limit, QWidget *parent)
-    : QWidget(parent), m_fill(fill), m_limit(limit)
+    : QWidget(parent), m_fill(fill),
+      m_limit(Theme::scaled(limit.width()), Theme::scaled(limit.height()))
 {
     setFocusPolicy(Qt::StrongFocus);
 }
 
 QSize OverlayPanel::sizeIn(const QSize &area) const
 {
-    const QSize wanted = m_limit.expandedTo(minimumSizeHint());
+    // Longer words in another language may need more lines than the limit holds:
+    // the panel grows rather than cut them off.
+    QSize wanted = m_limit.expandedTo(minimumSizeHint());
+    if (layout() && layout()->hasHeightForWidth())
+        wanted.setHeight(std::max(wanted.height(), layout()->totalHeightForWidth(wanted.width())));
     return wanted.boundedTo(area);
 }
 

@@ -14,7 +14,8 @@ class OverlayPanel : public QWidget
 public:
     OverlayPanel(const QColor &fill, const QSize &limit, QWidget *parent = nullptr);
 
-    // The panel's size in an area: as large as its limit allows.
+    // The panel's size in an area: as large as its limit allows, the limit
+    // grown with the text size and, where its text needs it, taller.
     QSize sizeIn(const QSize &area) const;
     // Its own button with this text, or none.
     QPushButton *button(const QString &text) const;

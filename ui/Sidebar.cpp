@@ -30,8 +30,9 @@ QLabel *makeLogo(const QString &file, QWidget *parent)
 Sidebar::Sidebar(const QString &logoFile, QWidget *parent)
     : QWidget(parent), m_list(new QWidget(this))
 {
-    setMinimumWidth(180);
-    setMaximumWidth(195);
+    // Wider only when the desktop asks for larger text; the logo stays 180.
+    setMinimumWidth(Theme::scaled(180));
+    setMaximumWidth(Theme::scaled(195));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 
     // Free height goes to the bottom spacer, so the logo and the page list

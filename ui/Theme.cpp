@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFontMetrics>
 
+#include <cmath>
+
 QColor Theme::textColor()
 {
     return QColor(0, 0, 0);
@@ -54,10 +56,31 @@ QColor Theme::accent()
     return QColor(11, 87, 208);
 }
 
+namespace {
+
+double currentTextScale = 1.0;
+
+} // namespace
+
+void Theme::setTextScale(double scale)
+{
+    currentTextScale = scale > 0 ? scale : 1.0;
+}
+
+double Theme::textScale()
+{
+    return currentTextScale;
+}
+
+int Theme::scaled(int length)
+{
+    return int(std::lround(length * currentTextScale));
+}
+
 QFont Theme::systemFont(int pixelSize, bool bold)
 {
     QFont font = QApplication::font();
-    font.setPixelSize(pixelSize);
+    font.setPixelSize(scaled(pixelSize));
     font.setBold(bold);
     return font;
 }

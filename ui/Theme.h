@@ -4,8 +4,15 @@
 #include <QFont>
 
 // The wizard's fixed look: the light-appearance shades of the named colours,
-// the standard spacing amounts and the fonts. Sizes are pixels, one per point.
+// the standard spacing amounts and the fonts. Sizes are pixels, one per point,
+// and the fonts' sizes grow by the text scale the desktop asks for.
 namespace Theme {
+
+// How much larger than the usual text the desktop wants it (1 by default).
+void setTextScale(double scale);
+double textScale();
+// A length that holds text, grown by the text scale.
+int scaled(int length);
 
 QColor textColor();       // standard black
 QColor backgroundColor(); // F1F1F1, the window and the log panel

@@ -1,5 +1,7 @@
 // Puts the wizard's real window into each page and overlay in turn and saves
-// what it shows as PNG files in the folder given as the first argument.
+// what it shows as PNG files in the folder given as the last argument; with
+// `--variant NAME` first, on that desktop (DesktopVariant.h).
+#include "DesktopVariant.h"
 #include "app/MainWindow.h"
 #include "app/QuorvanticInstallerApp.h"
 #include "engine/FinderProbe.h"
@@ -120,14 +122,30 @@ bool grabInstall(QuorvanticInstallerApp &installer, MainWindow *window, const QS
     return true;
 }
 
+// The variant named by `--variant NAME`, or the plain light desktop.
+const DesktopVariant *chosenVariant(int argc, char *argv[])
+{
+    static const std::vector<DesktopVariant> variants = desktopVariants();
+    if (argc < 4 || QLatin1String(argv[1]) != QLatin1String("--variant"))
+        return argc == 2 ? &variants.front() : nullptr;
+    for (const DesktopVariant &variant : variants) {
+        if (QLatin1String(variant.name) == QLatin1String(argv[2]))
+            return &variant;
+    }
+    return nullptr;
+}
+
 int main(int argc, char *argv[])
 {
-    QApplication application(argc, argv);
-    if (argc < 2) {
-        QTextStream(stderr) << "usage: quorvantic-screenshots FOLDER\n";
+    const DesktopVariant *variant = chosenVariant(argc, argv);
+    if (!variant) {
+        QTextStream(stderr) << "usage: quorvantic-screenshots [--variant NAME] FOLDER\n";
         return 2;
     }
-    const QString folder = QString::fromLocal8Bit(argv[1]);
+    prepareProcess(*variant);
+    QApplication application(argc, argv);
+    dressDesktop(*variant);
+    const QString folder = QString::fromLocal8Bit(argv[argc - 1]);
     if (!QDir().mkpath(folder)) {
         QTextStream(stderr) << "cannot make " << folder << "\n";
         return 1;
