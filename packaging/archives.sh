@@ -3,7 +3,9 @@
 
 # NAME-VERSION.run: makeself's archive, which unpacks into a private
 # temporary folder, runs AppRun there with the arguments after "--" and
-# removes the folder afterwards, keeping the installer's exit status.
+# removes the folder afterwards, keeping the installer's exit status. One
+# checksum, SHA-256, is checked before unpacking: each further one is another
+# pass over the file before the window can show.
 make_run() {
     local bundle=$1 run=$2 label="$name $version" header=$stage/makeself-header.sh
     say "making $(basename "$run")"
@@ -13,7 +15,7 @@ make_run() {
     # --license) is then all that reaches standard output.
     sed 's/^quiet="n"$/quiet="y"/' /usr/share/makeself/makeself-header.sh >"$header"
     grep -q '^quiet="y"$' "$header" || fail "makeself's header has changed; $header sets no quiet default"
-    makeself --header "$header" --help-header "$stage/run-help" --gzip --nox11 --noprogress --sha256 \
+    makeself --header "$header" --help-header "$stage/run-help" --gzip --nox11 --noprogress --nomd5 --nocrc --sha256 \
         --tar-format gnu --tar-quietly --packaging-date "$(date -u +%F)" \
         "$bundle" "$run" "$label" ./AppRun >"$stage/makeself.log" 2>&1 ||
         { cat "$stage/makeself.log" >&2; fail "makeself could not make $run"; }

@@ -48,8 +48,13 @@ int main(int argc, char **argv)
     QTemporaryDir scratch;
     const QString report = scratch.filePath(QStringLiteral("frame"));
     const QString temporary = scratch.filePath(QStringLiteral("tmp"));
+    const QString runtime = scratch.filePath(QStringLiteral("runtime"));
     QDir().mkpath(temporary);
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     ::setenv("TMPDIR", QFile::encodeName(temporary).constData(), 1);
+    // As in a desktop session: Qt's runtime folder is not one the .run has to remove.
+    ::setenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime).constData(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::setenv("QT_PLUGIN_PATH", QUORVANTIC_PROBE_PLUGIN_PATH, 1);
     ::setenv("QT_QPA_GENERIC_PLUGINS", "quorvanticframeprobe", 1);
