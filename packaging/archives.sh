@@ -15,8 +15,8 @@ make_run() {
     # --license) is then all that reaches standard output.
     sed 's/^quiet="n"$/quiet="y"/' /usr/share/makeself/makeself-header.sh >"$header"
     grep -q '^quiet="y"$' "$header" || fail "makeself's header has changed; $header sets no quiet default"
-    makeself --header "$header" --help-header "$stage/run-help" --gzip --nox11 --noprogress --nomd5 --nocrc --sha256 \
-        --tar-format gnu --tar-quietly --packaging-date "$(date -u +%F)" \
+    makeself --header "$header" --help-header "$stage/run-help" --gzip --nox11 --noprogress \
+        --nomd5 --nocrc --sha256 --tar-format gnu --tar-quietly --packaging-date "$(date -u +%F)" \
         "$bundle" "$run" "$label" ./AppRun >"$stage/makeself.log" 2>&1 ||
         { cat "$stage/makeself.log" >&2; fail "makeself could not make $run"; }
 }
