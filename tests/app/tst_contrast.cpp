@@ -211,6 +211,14 @@ private slots:
         app.launch();
         MainWindow *window = app.window();
         QVERIFY(QTest::qWaitForWindowExposed(window));
+        if (desktopVariants()[variant].darkTheme) {
+            // The theme changes while the window is open and hands out its
+            // dark palettes again, as a platform theme does.
+            dressDesktop(desktopVariants()[variant]);
+            QEvent change(QEvent::ThemeChange);
+            QApplication::sendEvent(window, &change);
+            QApplication::processEvents();
+        }
         QStringList faults;
         double lowest = 21;
         for (const Shot &shot : shots) {
