@@ -220,6 +220,31 @@ private slots:
             w.view->focusRing()->geometry() == focus->geometry());
     }
 
+    // A name wider than the list ends in "…" within the row; the whole name is
+    // its tooltip and what a screen reader reads, and the list still knows it.
+    void longNamesAreElided()
+    {
+        const QString longName = QString("Calmfield ") + QString("Extended ").repeated(20) + "End";
+        WizardHarness w({longName, "Beta"});
+        w.settings.setAgreeWithTerms(true);
+        w.settings.setCurrentPage(Page::install);
+        w.settle();
+        auto *page = qobject_cast<ProductListPage *>(w.view->stateView()->current());
+        QVERIFY(page);
+        QCOMPARE(page->shownNames(), (QStringList{"Beta", longName}));
+        const QListWidgetItem *item = page->list()->item(1);
+        QVERIFY(item->text().endsWith(QChar(0x2026)));
+        QVERIFY(QFontMetrics(item->font()).horizontalAdvance(item->text()) <
+                page->list()->viewport()->width());
+        QCOMPARE(item->toolTip(), longName);
+        QVERIFY(page->list()->item(0)->toolTip().isEmpty());
+        QVERIFY(names(tree(w.view.get())).contains(longName));
+        // Wider again, the name shows whole.
+        w.view->resize(4000, 600);
+        w.settle();
+        QCOMPARE(item->text(), longName);
+    }
+
     // The product list takes focus and scrolls with Page Down and the arrows.
     void productListScrollsFromKeyboard()
     {
