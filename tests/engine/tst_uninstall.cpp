@@ -130,6 +130,27 @@ private slots:
         QVERIFY(composed.kept.first().contains("is no longer the folder that was installed"));
     }
 
+    // A receipt cut short is named with why, and counts for nothing: no
+    // product, so nothing of what it lists is removed.
+    void aDamagedReceiptRemovesNothing()
+    {
+        helper::Receipt good = recorded("A", {"/opt/Q/A/a.txt"});
+        helper::Receipt cut = recorded("B", {"/opt/Q/B/b.txt"});
+        write("/receipts/A.receipt", QByteArray::fromStdString(helper::formatReceipt(good)));
+        QByteArray text = QByteArray::fromStdString(helper::formatReceipt(cut));
+        write("/receipts/B.receipt", text.left(text.indexOf("end\n")));
+        ReceiptBook book;
+        book.setFolders(m_b + "/receipts/", QString());
+        const QList<InstalledProduct> installed = book.load();
+        QCOMPARE(installed.size(), 1);
+        QCOMPARE(installed.first().name, QStringLiteral("A"));
+        QCOMPARE(book.damaged(),
+                 QStringList{m_b + "/receipts/B.receipt: line 7: cut short (no \"end\")"});
+        const QString script =
+            UninstallComposer::compose(installed, m_b + "/receipts", true).script;
+        QVERIFY(!script.contains("b.txt") && script.contains("a.txt"));
+    }
+
     // An upgrade removes what the old install listed and the new script does
     // not make again, and nothing the new script makes.
     void anUpgradeRemovesOnlyWhatTheNewBundleDropped()
