@@ -48,7 +48,8 @@ QColor Theme::separatorColor()
 
 QColor Theme::linkColor()
 {
-    return QColor(0, 104, 218);
+    // Dark enough that a thin, antialiased glyph still stands 4.5:1 on white.
+    return QColor(0, 84, 180);
 }
 
 QColor Theme::accent()
