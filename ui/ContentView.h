@@ -1,15 +1,17 @@
 #pragma once
 
 #include "core/Page.h"
+#include "ui/FocusRing.h"
 #include "ui/Overlay.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
 
 class AlertView;
 class AppSettings;
-class FocusRing;
+
 class InstallProgress;
 class Installer;
 class LicenseText;
@@ -72,7 +74,8 @@ private:
     QPushButton *m_forward = nullptr;
     InstallProgress *m_progress = nullptr;
     AlertView *m_alertView = nullptr;
-    FocusRing *m_focusRing = nullptr;
+    // Lives beside whatever has focus; it goes home before its parent goes.
+    QPointer<FocusRing> m_focusRing;
     QTimer *m_redrawTimer;
     int m_redrawCount = 0;
     int m_waits = 0;
