@@ -2,9 +2,12 @@
 
 #include "helper/Sha256.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace helper {
@@ -22,7 +25,8 @@ bool readLinkAt(int folder, const std::string &name, std::string &target)
     return true;
 }
 
-// One entry for `name` in `folder`, then what is below it when asked.
+// One entry for `name` in `folder`, then what is below it when asked. Files
+// below are listed without their digest (fillDigests() adds them).
 bool scanAt(int folder, const std::string &name, const std::string &path, bool recurse, int depth,
             std::vector<ReceiptEntry> &entries, std::string &problem)
 {
@@ -51,6 +55,10 @@ bool scanAt(int folder, const std::string &name, const std::string &path, bool r
     const int flags = O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     if (S_ISREG(status.st_mode)) {
         entry.kind = ReceiptEntry::Kind::file;
+        if (depth > 0) {
+            entries.push_back(std::move(entry));
+            return true;
+        }
         UniqueFd file(::openat(folder, name.c_str(), flags));
         std::string reason;
         if (!file.valid() || !digestOf(file.get(), entry.target, reason)) {
@@ -82,6 +90,54 @@ bool scanAt(int folder, const std::string &name, const std::string &path, bool r
             return false;
     }
     return true;
+}
+
+// The digest of the regular file at `path`, reached as any recorded path is.
+bool digestAt(const PathComponents &root, const std::string &path, std::string &digest)
+{
+    const SplitPath split = splitPath(path, false);
+    if (!split.ok)
+        return false;
+    const OpenedFolder holder = openHolder(root, split.components);
+    if (!holder.fd.valid())
+        return false;
+    UniqueFd file(::openat(holder.fd.get(), split.components.back().c_str(),
+                           O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat status = {};
+    std::string problem;
+    return file.valid() && ::fstat(file.get(), &status) == 0 && S_ISREG(status.st_mode) &&
+           digestOf(file.get(), digest, problem);
+}
+
+// Hashing is most of what listing a copy costs: it runs on every core, each
+// thread taking the next file. A file that cannot be read is left out.
+void fillDigests(const PathComponents &root, std::vector<ReceiptEntry> &entries)
+{
+    std::vector<ReceiptEntry *> files;
+    for (ReceiptEntry &entry : entries) {
+        if (entry.kind == ReceiptEntry::Kind::file && entry.target.empty())
+            files.push_back(&entry);
+    }
+    std::atomic<std::size_t> next{0};
+    const auto work = [&root, &files, &next] {
+        for (std::size_t i = next++; i < files.size(); i = next++) {
+            if (!digestAt(root, files[i]->path, files[i]->target))
+                files[i]->target.clear();
+        }
+    };
+    std::vector<std::thread> threads;
+    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    try {
+        for (unsigned i = 1; i < cores && files.size() > 16; ++i)
+            threads.emplace_back(work);
+    } catch (...) { // no thread to be had: this one does it all
+    }
+    work();
+    for (std::thread &thread : threads)
+        thread.join();
+    std::erase_if(entries, [](const ReceiptEntry &entry) {
+        return entry.kind == ReceiptEntry::Kind::file && entry.target.empty();
+    });
 }
 
 } // namespace
@@ -122,7 +178,9 @@ bool describe(const PathComponents &root, const PathComponents &path, bool recur
 bool scanTree(const PathComponents &root, const PathComponents &path,
               std::vector<ReceiptEntry> &entries, std::string &problem)
 {
-    return describe(root, path, true, entries, problem);
+    const bool listed = describe(root, path, true, entries, problem);
+    fillDigests(root, entries);
+    return listed;
 }
 
 OperationResult removeRecordedEntry(const ReceiptEntry &entry, const PathComponents &root)

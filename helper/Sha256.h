@@ -1,29 +1,28 @@
 #pragma once
 
-#include <array>
-#include <cstdint>
 #include <string>
 #include <string_view>
 
-// SHA-256, for the digests receipts keep of installed files. The helper links
-// nothing but the C library, so it carries its own.
+struct evp_md_ctx_st;
+
+// SHA-256, for the digests receipts keep of installed files.
 namespace helper {
 
 class Sha256
 {
 public:
     Sha256();
+    ~Sha256();
+    Sha256(const Sha256 &) = delete;
+    Sha256 &operator=(const Sha256 &) = delete;
+
     void update(std::string_view bytes);
-    // The digest as 64 lower-case hexadecimal digits; the object is spent after.
+    // The digest as 64 lower-case hexadecimal digits (empty should the
+    // library fail); the object is spent after.
     std::string hexDigest();
 
 private:
-    void block(const unsigned char *data);
-
-    std::array<std::uint32_t, 8> m_state{};
-    std::array<unsigned char, 64> m_buffer{};
-    std::size_t m_buffered = 0;
-    std::uint64_t m_length = 0;
+    evp_md_ctx_st *m_context;
 };
 
 // The digest of what is left to read from `fd`; false with `problem` set when
