@@ -9,16 +9,23 @@
 make_run() {
     local bundle=$1 run=$2 label="$name $version" header=$stage/makeself-header.sh
     say "making $(basename "$run")"
-    sed -e "s|@LABEL@|${label//|/\\|}|" -e "s|@FILE@|$(basename "$run")|g" "$packaging/run-help.in" \
-        >"$stage/run-help"
+    # makeself writes the label into its script between double quotes, as is.
+    label=${label//[\"\`\$\\]/}
+    sed -e "s|@LABEL@|$(replacement "$label")|" -e "s|@FILE@|$(replacement "$(basename "$run")")|g" \
+        "$packaging/run-help.in" >"$stage/run-help"
     # Quiet unless asked otherwise: what the installer prints (--print-script,
     # --license) is then all that reaches standard output.
     sed 's/^quiet="n"$/quiet="y"/' /usr/share/makeself/makeself-header.sh >"$header"
     grep -q '^quiet="y"$' "$header" || fail "makeself's header has changed; $header sets no quiet default"
+    # So is the folder's name: it is archived under the file's plain name.
+    local archived=$stage/archive/${slug:?}
+    mkdir -p "$stage/archive"
+    mv "$bundle" "$archived"
     makeself --header "$header" --help-header "$stage/run-help" --gzip --nox11 --noprogress \
         --nomd5 --nocrc --sha256 --tar-format gnu --tar-quietly --packaging-date "$(date -u +%F)" \
-        "$bundle" "$run" "$label" ./AppRun >"$stage/makeself.log" 2>&1 ||
+        "$archived" "$run" "$label" ./AppRun >"$stage/makeself.log" 2>&1 ||
         { cat "$stage/makeself.log" >&2; fail "makeself could not make $run"; }
+    mv "$archived" "$bundle"
 }
 
 # The packages that hold the machine's own libraries the bundle links.
@@ -69,7 +76,7 @@ make_deb() {
     depends=$(package_dependencies)
     sed -e "s|@VERSION@|$version|" -e "s|@ARCH@|$(dpkg --print-architecture)|" \
         -e "s|@SIZE@|$(du -sk --exclude=DEBIAN "$tree" | cut -f 1)|" \
-        -e "s#@DEPENDS@#$depends#" -e "s|@NAME@|${name//|/\\|}|" \
+        -e "s#@DEPENDS@#$depends#" -e "s|@NAME@|$(replacement "$name")|" \
         "$packaging/debian-control.in" >"$tree/DEBIAN/control"
     dpkg-deb --root-owner-group -Zxz --build "$tree" "$deb" >"$stage/dpkg-deb.log" 2>&1 ||
         { cat "$stage/dpkg-deb.log" >&2; fail "dpkg-deb could not make $(basename "$deb")"; }

@@ -99,11 +99,14 @@ copy_resources() {
     done
 }
 
+# TEXT as the replacement of a sed command delimited by "|": the maker's
+# name may hold "&", "\" or "|".
+replacement() { sed 's/[&|\\]/\\&/g' <<<"$1"; }
 xml_escaped() { sed 's/&/\&amp;/g; s/</\&lt;/g; s/>/\&gt;/g' <<<"$1"; }
 
 # The desktop file for EXEC, written to FILE.
 desktop_file() {
-    sed -e "s|@NAME@|${name//|/\\|}|" -e "s|@EXEC@|$1|" \
+    sed -e "s|@NAME@|$(replacement "$name")|" -e "s|@EXEC@|$1|" \
         "$packaging/com.quorvantic.installer.desktop.in" >"$2"
 }
 
@@ -114,7 +117,7 @@ describe_for_desktop() {
     install -D -m 644 "$icon" "$usr/share/icons/hicolor/256x256/apps/com.quorvantic.installer.png"
     escaped=$(xml_escaped "$name")
     mkdir -p "$usr/share/metainfo"
-    sed -e "s|@NAME@|${escaped//|/\\|}|" -e "s|@VERSION@|$version|" -e "s|@DATE@|$(date -u +%F)|" \
+    sed -e "s|@NAME@|$(replacement "$escaped")|" -e "s|@VERSION@|$version|" -e "s|@DATE@|$(date -u +%F)|" \
         "$packaging/com.quorvantic.installer.metainfo.xml.in" \
         >"$usr/share/metainfo/com.quorvantic.installer.metainfo.xml"
 }
