@@ -1,6 +1,22 @@
 # The two files a user is given, made from the bundle folder; sourced by
 # scripts/package after packaging/bundle.sh.
 
+# makeself's script for the .run, with two changes. It is quiet unless asked
+# otherwise, so what the installer prints (--print-script, --license) is all
+# that reaches standard output. And a Ctrl-C or TERM, which the installer
+# answers by stopping after the step under way (exit 130 or 143), ends the .run
+# with that status too, after the folder is removed, rather than with 15.
+makeself_header() {
+    local original=/usr/share/makeself/makeself-header.sh patched
+    patched=$(sed -e 's/^quiet="n"$/quiet="y"/' \
+        -e 's/^\( *eval \\$finish; exit\) 15$/\1 \\${1:-15}/' \
+        -e "s/^\\( *\\)trap MS_cleanup 1 2 3 15\$/\\1trap 'MS_cleanup 129' 1; trap 'MS_cleanup 130' 2; trap 'MS_cleanup 131' 3; trap 'MS_cleanup 143' 15/" \
+        "$original")
+    [[ $(grep -c -e '^quiet="y"$' -e 'exit \\${1:-15}$' -e "trap 'MS_cleanup 130' 2;" <<<"$patched") == 3 ]] ||
+        fail "makeself's script ($original) has changed: the .run's quiet default and signal statuses need a look"
+    printf '%s\n' "$patched"
+}
+
 # NAME-VERSION.run: makeself's archive, which unpacks into a private
 # temporary folder, runs AppRun there with the arguments after "--" and
 # removes the folder afterwards, keeping the installer's exit status. One
@@ -13,10 +29,7 @@ make_run() {
     label=${label//[\"\`\$\\]/}
     sed -e "s|@LABEL@|$(replacement "$label")|" -e "s|@FILE@|$(replacement "$(basename "$run")")|g" \
         "$packaging/run-help.in" >"$stage/run-help"
-    # Quiet unless asked otherwise: what the installer prints (--print-script,
-    # --license) is then all that reaches standard output.
-    sed 's/^quiet="n"$/quiet="y"/' /usr/share/makeself/makeself-header.sh >"$header"
-    grep -q '^quiet="y"$' "$header" || fail "makeself's header has changed; $header sets no quiet default"
+    makeself_header >"$header"
     # So is the folder's name: it is archived under the file's plain name.
     local archived=$stage/archive/${slug:?}
     mkdir -p "$stage/archive"
