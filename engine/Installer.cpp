@@ -381,6 +381,7 @@ void Installer::uninstall(const QList<InstalledProduct> &products, bool force)
         m_stop->store(false);
     const std::shared_ptr<std::atomic<bool>> stop = m_stop;
     const std::shared_ptr<std::atomic<int>> done = m_stepsDone;
+    m_uninstalling = true;
     runAndWait(
         composed.script,
         [this, products, composed, log, stop, done, total](const ScriptOutcome &outcome) {
@@ -411,4 +412,5 @@ void Installer::uninstall(const QList<InstalledProduct> &products, bool force)
             emit uninstallFinished(RunEnd::completed, answer, composed.kept);
         },
         log);
+    m_uninstalling = false;
 }

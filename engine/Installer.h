@@ -39,6 +39,8 @@ public:
     // command under way. A stopped install ends as a failure answering
     // "Installation canceled after K of N steps.".
     bool isRunning() const { return m_running; }
+    // Whether the run under way is an uninstall.
+    bool isUninstalling() const { return m_uninstalling; }
     // "Installing Calmfield 6 (step 7 of 55)", or without the name before the
     // first element's command: how the window and the command line say it.
     static QString progressLine(int step, int total, const QString &product);
@@ -158,6 +160,7 @@ private:
     bool m_ownStop = true;
     std::function<bool(QObject *)> m_inputAllowed;
     bool m_running = false;
+    bool m_uninstalling = false;
     // Element name -> product name, for the progress line of the run.
     QList<QPair<QString, QString>> m_elementProducts;
     QString m_currentProduct;

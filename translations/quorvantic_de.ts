@@ -139,6 +139,10 @@
         <source>Installing %1 (step %2 of %3)</source>
         <translation>%1 wird installiert (Schritt %2 von %3)</translation>
     </message>
+    <message>
+        <source>Uninstalling (step %1 of %2)</source>
+        <translation>Deinstallation läuft (Schritt %1 von %2)</translation>
+    </message>
 </context>
 <context>
     <name>IntroPage</name>

@@ -139,6 +139,10 @@
         <source>Installing %1 (step %2 of %3)</source>
         <translation>%1 をインストール中 (手順 %2/%3)</translation>
     </message>
+    <message>
+        <source>Uninstalling (step %1 of %2)</source>
+        <translation>アンインストール中 (手順 %1/%2)</translation>
+    </message>
 </context>
 <context>
     <name>IntroPage</name>

@@ -63,7 +63,13 @@ ContentView::ContentView(Installer &installer, QWidget *parent)
     connect(m_license, &LicenseText::objectWillChange, this, &ContentView::scheduleRedraw);
     connect(&m_installer, &Installer::scriptWaitStarted, this, &ContentView::paintBeforeWait);
     connect(&m_installer, &Installer::scriptWaitFinished, this, &ContentView::endWait);
-    connect(&m_installer, &Installer::progressChanged, m_progress, &InstallProgress::show);
+    connect(&m_installer, &Installer::progressChanged, m_progress,
+            [this](int step, int total, const QString &product) {
+                if (m_installer.isUninstalling())
+                    m_progress->showUninstall(step, total);
+                else
+                    m_progress->show(step, total, product);
+            });
     connect(m_progress, &InstallProgress::cancelRequested, &m_installer, &Installer::requestStop);
     // During a run only Cancel takes input; every other click is dropped.
     m_installer.setInputAllowedDuringRun(

@@ -54,3 +54,10 @@ void InstallProgress::show(int step, int total, const QString &product)
     m_bar->setAccessibleName(m_line->text());
     setVisible(true);
 }
+
+void InstallProgress::showUninstall(int step, int total)
+{
+    show(step, total, QString());
+    m_line->setText(tr("Uninstalling (step %1 of %2)").arg(step).arg(total));
+    m_bar->setAccessibleName(m_line->text());
+}

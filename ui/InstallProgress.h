@@ -22,6 +22,8 @@ public:
     // A run begins: Cancel is offered again.
     void begin();
     void show(int step, int total, const QString &product);
+    // The same for an uninstall, which names no product.
+    void showUninstall(int step, int total);
 
 signals:
     void cancelRequested();
