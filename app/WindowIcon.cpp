@@ -63,7 +63,10 @@ QImage WindowIcon::markOf(const QImage &logo, int size)
     const QImage mark = argb.copy(markBounds(argb));
     QImage icon(size, size, QImage::Format_ARGB32_Premultiplied);
     icon.fill(Qt::transparent);
-    const QImage scaled = mark.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    // A sixteenth of the square on each side, so the mark does not touch the
+    // edges where a desktop shows icons side by side.
+    const int inner = std::max(1, size - 2 * (size / 16));
+    const QImage scaled = mark.scaled(inner, inner, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     QPainter painter(&icon);
     painter.drawImage((size - scaled.width()) / 2, (size - scaled.height()) / 2, scaled);
     return icon;

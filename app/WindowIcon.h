@@ -8,9 +8,10 @@
 namespace WindowIcon {
 
 // The logo's first run of drawn columns from the left, cropped to what is
-// drawn and centred on a transparent square of `size` pixels. A logo with no
-// empty column after its mark (one that is all mark, or opaque) gives the
-// whole drawn area. A null image gives a null image.
+// drawn and centred on a transparent square of `size` pixels, a sixteenth of
+// it left free on each side. A logo with no empty column after its mark (one
+// that is all mark, or opaque) gives the whole drawn area. A null image gives
+// a null image.
 QImage markOf(const QImage &logo, int size = 256);
 
 // Sets the icon of every window of the application from the logo file
