@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace helper {
 
@@ -166,14 +167,25 @@ OperationResult ReceiptJournal::copyElement(const Operation &operation,
     const std::string copiedPath = joinPath(copied, copied.size());
     struct stat status = {};
     const bool existed = ::lstat(copiedPath.c_str(), &status) == 0;
+    // The element is hashed in the bundle while it is copied, on the cores
+    // the copy leaves free; the copy's listing then takes those digests.
+    std::vector<ReceiptEntry> sourceEntries;
+    std::string sourceProblem;
+    std::thread hashing;
+    try {
+        hashing = std::thread([&] { scanTree(m_products, source, sourceEntries, sourceProblem); });
+    } catch (...) { // no thread to be had: the listing hashes the copy instead
+    }
     const OperationResult done = helper::perform(operation, m_roots, stopped);
+    if (hashing.joinable())
+        hashing.join();
     // A copy cut short still leaves files only this run made when the element
     // was new: they are listed so that an uninstall can take them away.
     if (!done.ok && existed)
         return done;
     std::vector<ReceiptEntry> entries;
     std::string problem;
-    scanTree(m_app, copied, entries, problem);
+    scanCopy(m_app, copied, sourceEntries, joinPath(source, source.size()), entries, problem);
     const std::string &product = source[m_products.size()];
     Receipt &receipt = touch(product);
     receipt.dropAt(copiedPath);

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace helper {
 
@@ -179,6 +180,28 @@ bool scanTree(const PathComponents &root, const PathComponents &path,
               std::vector<ReceiptEntry> &entries, std::string &problem)
 {
     const bool listed = describe(root, path, true, entries, problem);
+    fillDigests(root, entries);
+    return listed;
+}
+
+bool scanCopy(const PathComponents &root, const PathComponents &copied,
+              const std::vector<ReceiptEntry> &source, const std::string &sourcePath,
+              std::vector<ReceiptEntry> &entries, std::string &problem)
+{
+    const bool listed = describe(root, copied, true, entries, problem);
+    std::unordered_map<std::string_view, const std::string *> digests;
+    for (const ReceiptEntry &entry : source) {
+        if (entry.kind == ReceiptEntry::Kind::file && !entry.target.empty())
+            digests.emplace(std::string_view(entry.path).substr(sourcePath.size()), &entry.target);
+    }
+    const std::size_t prefix = joinPath(copied, copied.size()).size();
+    for (ReceiptEntry &entry : entries) {
+        if (entry.kind != ReceiptEntry::Kind::file || !entry.target.empty())
+            continue;
+        const auto found = digests.find(std::string_view(entry.path).substr(prefix));
+        if (found != digests.end())
+            entry.target = *found->second;
+    }
     fillDigests(root, entries);
     return listed;
 }

@@ -25,6 +25,14 @@ OpenedFolder openHolder(const PathComponents &root, const PathComponents &path);
 bool scanTree(const PathComponents &root, const PathComponents &path,
               std::vector<ReceiptEntry> &entries, std::string &problem);
 
+// scanTree() for a copy: a file's digest is taken from `source`, the listing
+// of what it was copied from (at `sourcePath`), where that lists the file;
+// the others are hashed here. Hashing the source while the copy runs keeps
+// the digests off the install's critical path.
+bool scanCopy(const PathComponents &root, const PathComponents &copied,
+              const std::vector<ReceiptEntry> &source, const std::string &sourcePath,
+              std::vector<ReceiptEntry> &entries, std::string &problem);
+
 // The entry `path` would get now; false when it is missing or unreadable.
 bool describe(const PathComponents &root, const PathComponents &path, bool recurse,
               std::vector<ReceiptEntry> &entries, std::string &problem);
