@@ -223,8 +223,8 @@ OperationResult ReceiptJournal::removeTree(const Operation &operation,
     const OperationResult done = helper::perform(operation, m_roots, stopped);
     if (!done.ok)
         return done;
-    const std::string path =
-        joinPath(componentsOf(operation.first), componentsOf(operation.first).size());
+    const PathComponents removed = componentsOf(operation.first);
+    const std::string path = joinPath(removed, removed.size());
     for (auto &[product, receipt] : m_receipts) {
         if (receipt.dropAt(path))
             save(product);

@@ -55,11 +55,6 @@ bool readReceipt(int folder, const std::string &name, std::string &text, std::st
 
 ReceiptStore::ReceiptStore(std::string folder) : m_folder(std::move(folder)) {}
 
-std::string ReceiptStore::pathOf(const std::string &product) const
-{
-    return m_folder + receiptFileName(product);
-}
-
 bool ReceiptStore::load(std::map<std::string, Receipt> &receipts, std::vector<std::string> &damaged,
                         std::string &problem) const
 {

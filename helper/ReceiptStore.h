@@ -18,7 +18,6 @@ public:
     explicit ReceiptStore(std::string folder);
 
     const std::string &folder() const { return m_folder; }
-    std::string pathOf(const std::string &product) const;
 
     // Every whole receipt, by product. A missing folder holds none; a receipt
     // that cannot be read or parsed is left out and named in `damaged` with why.

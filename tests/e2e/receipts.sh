@@ -40,8 +40,8 @@ cli_as receipts-list "$allowUser" --list-installed
 check "receipts: --list-installed names the three products" \
     equal "$(cut -f 1,2 "$out/receipts-list.stdout")" $'Calmfield 6\t1.0.0\nCalmfield 6 Video\t1.0.0\nVelamorph 4\t1.0.0'
 cli_as receipts-json "$allowUser" --list-installed --json
-check "receipts: --json lists the user part of Velamorph 4" \
-    grep -q '"user"' "$out/receipts-json.stdout"
+# A parts array holding "user" (a line of its own), not the "user" key every product has.
+check "receipts: --json lists a user part" grep -qE '^ +"user",?$' "$out/receipts-json.stdout"
 cli_as receipts-verify "$allowUser" --verify
 check "receipts: --verify of an intact install exits 0" equal "$(exitOf receipts-verify)" 0
 cli_as receipts-ask "$allowUser" --uninstall
