@@ -358,6 +358,80 @@ failed_with() {
         equal "$(sed -n '/^ERROR VALUE /,$p' "$out/$name.stdout")" "ERROR VALUE $(stateLog "$name")"
 }
 
+# Root's helpers only; the bracket keeps a command line that merely quotes the
+# pattern (the attacker's own) from matching it.
+helperPattern='[u]sr/libexec/quorvantic-installer/quorvantic-helper'
+helpersRunning() { pgrep -u 0 -f "$helperPattern" || true; }
+# The first helper to run within 30 s; empty if none did.
+first_helper() {
+    local helper
+    for _ in $(seq 3000); do
+        helper=$(helpersRunning | head -n 1)
+        [[ -n $helper ]] && break
+        sleep 0.01
+    done
+    echo "$helper"
+}
+
+# Runs the installer's command line as root with exactly the given
+# environment: NAME BUNDLE-ROOT VARIABLE=value...
+unattended_as_root() {
+    local name=$1 root=$2 status=0
+    shift 2
+    (cd / && env -i PATH=/usr/bin:/bin QT_QPA_PLATFORM=offscreen "$@" \
+        "$root/usr/bin/quorvantic-installer" --unattended --accept-license) \
+        >"$out/$name.stdout" 2>"$out/$name.stderr" || status=$?
+    echo "$status" >"$out/$name.status"
+}
+
+# The installer's command line as USER with input that is not a terminal:
+# NAME USER ARGUMENTS...; the exit status lands in NAME.status.
+cli_as() {
+    local name=$1 user=$2 status=0
+    shift 2
+    as_user "$user" "$installer" "$@" </dev/null >"$out/$name.stdout" 2>"$out/$name.stderr" ||
+        status=$?
+    echo "$status" >"$out/$name.status"
+}
+# Every path an install may touch: type, owner, mode, link target, contents.
+snapshot() {
+    local data=$sandbox/home/$1/.local/share
+    # The data folder may not exist, before or after.
+    { find /opt /usr/local/share /var/opt "$data" -printf '%p %y %u %m %l\n' 2>/dev/null || true; } | sort
+    { find /opt /usr/local/share /var/opt "$data" -type f -exec sha256sum {} + 2>/dev/null || true; } | sort
+}
+same_snapshot() {
+    local now
+    now=$(snapshot "$1")
+    [[ "$now" == "$2" ]] || { diff <(echo "$2") <(echo "$now") | head -n 20 | sed 's/^/   /'; return 1; }
+}
+userReceipts() { echo "$sandbox/home/$1/.local/state/quorvantic-installer/receipts"; }
+
+# ---------------------------------------------------------------- the parts
+# QUORVANTIC_E2E_ONLY=a,b runs only those parts ("main" is the installs below
+# and the three files sourced after them); unset, every part runs.
+part() { [[ -z ${QUORVANTIC_E2E_ONLY:-} || ,$QUORVANTIC_E2E_ONLY, == *,$1,* ]]; }
+
+installer=$sandbox/bundle/usr/bin/quorvantic-installer
+# Runs NAME USER [AGENT]: the real executable with --unattended --accept-license.
+# With an agent, the shell registers it for its own process id and then becomes
+# the installer, so pkexec's parent is the process the agent answers for.
+unattended_as() {
+    local name=$1 user=$2 bundleRoot=${4:-$sandbox/bundle}
+    local status=0
+    as_user "$user" bash -c '
+        if [[ -n $1 ]]; then
+            "$1" $$ >"$2" &
+            for _ in $(seq 200); do grep -q registered "$2" && break; sleep 0.05; done
+        fi
+        exec "$3" --unattended --accept-license' _ "${3:-}" "$out/$name.agent" \
+        "$bundleRoot/usr/bin/quorvantic-installer" \
+        >"$out/$name.stdout" 2>"$out/$name.stderr" || status=$?
+    echo "$status" >"$out/$name.status"
+}
+exitOf() { cat "$out/$1.status"; }
+
+if part main; then
 # 1. The demo bundle, then again over it.
 fresh_system
 fresh_home "$allowUser"
@@ -489,24 +563,6 @@ install_as full "$allowUser" --bundle "$(bundle_with full "$big")"
 failed_with full "No space left on device"
 
 # 6. The installer's own command line, unattended, on the same sandbox.
-installer=$sandbox/bundle/usr/bin/quorvantic-installer
-# Runs NAME USER [AGENT]: the real executable with --unattended --accept-license.
-# With an agent, the shell registers it for its own process id and then becomes
-# the installer, so pkexec's parent is the process the agent answers for.
-unattended_as() {
-    local name=$1 user=$2 bundleRoot=${4:-$sandbox/bundle}
-    local status=0
-    as_user "$user" bash -c '
-        if [[ -n $1 ]]; then
-            "$1" $$ >"$2" &
-            for _ in $(seq 200); do grep -q registered "$2" && break; sleep 0.05; done
-        fi
-        exec "$3" --unattended --accept-license' _ "${3:-}" "$out/$name.agent" \
-        "$bundleRoot/usr/bin/quorvantic-installer" \
-        >"$out/$name.stdout" 2>"$out/$name.stderr" || status=$?
-    echo "$status" >"$out/$name.status"
-}
-exitOf() { cat "$out/$1.status"; }
 
 if [[ -x $installer ]]; then
     fresh_system
@@ -545,6 +601,16 @@ source "$(dirname "$0")/root-boundaries.sh"
 source "$(dirname "$0")/honest-outcomes.sh"
 # Receipts: what an install did is listed, verified and undone exactly.
 source "$(dirname "$0")/receipts.sh"
+fi
+
+# Root and the user's state folder: links, owners, search-only folders.
+part state-folder && source "$(dirname "$0")/state-folder.sh"
+# The receipt store: full or read-only, killed writes, shared names, refusals.
+part receipt-store && source "$(dirname "$0")/receipt-store.sh"
+# What a copy into the system folders may carry: modes, leases.
+part copies && source "$(dirname "$0")/copies.sh"
+# The command line and the script tool: honest refusals and stops.
+part commands && source "$(dirname "$0")/commands.sh"
 
 echo "$failures failed"
 # What each run left, for reading the log (ctest shows it on failure or with -V).

@@ -2,17 +2,6 @@
 # by e2e.sh inside its sandbox after root-boundaries.sh (whose slow bundle and
 # helpersRunning it uses).
 
-# Runs the installer's command line as root with exactly the given
-# environment: NAME BUNDLE-ROOT VARIABLE=value...
-unattended_as_root() {
-    local name=$1 root=$2 status=0
-    shift 2
-    (cd / && env -i PATH=/usr/bin:/bin QT_QPA_PLATFORM=offscreen "$@" \
-        "$root/usr/bin/quorvantic-installer" --unattended --accept-license) \
-        >"$out/$name.stdout" 2>"$out/$name.stderr" || status=$?
-    echo "$status" >"$out/$name.status"
-}
-
 # ---- 1. A product that cannot be read fails the run, naming it; the others install.
 unreadable=$sandbox/unreadable
 mkdir -p "$unreadable/Products/Calmfield 6/Calmfield 6 Plugin" "$unreadable/Products/Locked 1/Locked 1 Plugin"

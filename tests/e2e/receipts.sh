@@ -1,28 +1,6 @@
 # What an install leaves can be listed, checked and taken away exactly, and
 # never more: sourced by e2e.sh inside its sandbox, after honest-outcomes.sh.
 
-# The installer's command line as USER with input that is not a terminal:
-# NAME USER ARGUMENTS...; the exit status lands in NAME.status.
-cli_as() {
-    local name=$1 user=$2 status=0
-    shift 2
-    as_user "$user" "$installer" "$@" </dev/null >"$out/$name.stdout" 2>"$out/$name.stderr" ||
-        status=$?
-    echo "$status" >"$out/$name.status"
-}
-# Every path an install may touch: type, owner, mode, link target, contents.
-snapshot() {
-    local data=$sandbox/home/$1/.local/share
-    # The data folder may not exist, before or after.
-    { find /opt /usr/local/share /var/opt "$data" -printf '%p %y %u %m %l\n' 2>/dev/null || true; } | sort
-    { find /opt /usr/local/share /var/opt "$data" -type f -exec sha256sum {} + 2>/dev/null || true; } | sort
-}
-same_snapshot() {
-    local now
-    now=$(snapshot "$1")
-    [[ "$now" == "$2" ]] || { diff <(echo "$2") <(echo "$now") | head -n 20 | sed 's/^/   /'; return 1; }
-}
-userReceipts() { echo "$sandbox/home/$1/.local/state/quorvantic-installer/receipts"; }
 lr=$(lrOf "$allowUser")
 preset="${lr}External Editor Presets/Quorvantic/Quorvantic Velamorph 4.lrtemplate"
 

@@ -2,20 +2,6 @@
 # sandbox, with its functions (fresh_system, fresh_home, as_user, install_as,
 # bundle_with, check, equal, succeeded, failed_with, check_layout) at hand.
 
-# Root's helpers only; the bracket keeps a command line that merely quotes the
-# pattern (the attacker's own) from matching it.
-helperPattern='[u]sr/libexec/quorvantic-installer/quorvantic-helper'
-helpersRunning() { pgrep -u 0 -f "$helperPattern" || true; }
-# The first helper to run within 30 s; empty if none did.
-first_helper() {
-    local helper
-    for _ in $(seq 3000); do
-        helper=$(helpersRunning | head -n 1)
-        [[ -n $helper ]] && break
-        sleep 0.01
-    done
-    echo "$helper"
-}
 specialFiles() { find /opt /usr/local/share \( -type b -o -type c -o -type p -o -type s \) -printf '%p\n'; }
 
 # A Lightroom element (a module folder, an application, presets) in a

@@ -1,0 +1,1 @@
+# Sourced by e2e.sh inside its sandbox.
