@@ -22,6 +22,12 @@ OperationResult failed(std::string message)
     return {false, std::move(message)};
 }
 
+bool removes(const Operation &operation)
+{
+    return operation.kind == OperationKind::removeRecorded ||
+           operation.kind == OperationKind::removeFolder;
+}
+
 } // namespace
 
 ReceiptJournal::ReceiptJournal(InstallRoots roots, std::string receiptsFolder, std::string user)
@@ -34,10 +40,35 @@ ReceiptJournal::ReceiptJournal(InstallRoots roots, std::string receiptsFolder, s
         m_installFolders.push_back(componentsOf(folder));
 }
 
+ReceiptJournal::~ReceiptJournal()
+{
+    if (m_lock)
+        m_store.removeEmptyStore();
+}
+
 const std::map<std::string, Receipt> &ReceiptJournal::receipts()
 {
     ensureLoaded();
     return m_receipts;
+}
+
+// Once, before the first operation does anything; the lock is then held
+// until the journal goes.
+bool ReceiptJournal::ensurePrepared(const Operation &first)
+{
+    if (!m_prepared) {
+        m_prepared = true;
+        std::string why;
+        m_lock = m_store.prepare(why);
+        if (!m_lock) {
+            std::string folder = m_store.folder();
+            while (folder.size() > 1 && folder.back() == '/')
+                folder.pop_back();
+            m_unprepared = "The receipts cannot be kept in " + folder + ": " + why +
+                           (removes(first) ? ". Nothing was removed." : ". Nothing was installed.");
+        }
+    }
+    return m_unprepared.empty();
 }
 
 void ReceiptJournal::ensureLoaded()
@@ -60,17 +91,53 @@ Receipt &ReceiptJournal::touch(const std::string &product)
     return receipt;
 }
 
-void ReceiptJournal::save(const std::string &product)
+// Folders an earlier install made above `path` are listed by this product
+// too once it has something in them: whichever product goes last removes them.
+void ReceiptJournal::creditSharedFolders(Receipt &receipt, const std::string &path) const
+{
+    const PathComponents components = componentsOf(path);
+    for (std::size_t count = components.size(); count-- > 1;) {
+        const std::string folder = joinPath(components, count);
+        for (const auto &[product, other] : m_receipts) {
+            const ReceiptEntry *entry = other.find(folder);
+            if (&other != &receipt && entry && entry->kind == ReceiptEntry::Kind::folder &&
+                !receipt.find(folder))
+                receipt.put(*entry);
+        }
+    }
+}
+
+bool ReceiptJournal::save(const std::string &product, std::string &problem)
 {
     Receipt &receipt = m_receipts[product];
     receipt.version = QUORVANTIC_VERSION;
     receipt.bundle = m_roots.products;
     receipt.time = utcNow();
     receipt.user = m_user;
+    return m_store.write(receipt, problem);
+}
+
+// `done` unless `product`'s receipt cannot be written: what an uninstall would
+// not know of is a failure of the operation that made it.
+OperationResult ReceiptJournal::saved(const std::string &product, const std::string &path,
+                                      OperationResult done)
+{
     std::string problem;
-    // The operation itself went well; a receipt that cannot be written only
-    // means an uninstall will not know of it, which the next install mends.
-    m_store.write(receipt, problem);
+    if (save(product, problem))
+        return done;
+    const std::string unrecorded = path + " was installed but is not recorded: " + problem;
+    return failed(done.ok ? unrecorded : done.message + " (" + unrecorded + ")");
+}
+
+// Drops `path`, now gone, from every receipt that lists it.
+OperationResult ReceiptJournal::forget(const std::string &path, OperationResult done)
+{
+    for (auto &[product, receipt] : m_receipts) {
+        std::string problem;
+        if (receipt.dropAt(path) && !save(product, problem))
+            return failed(path + " was removed but is still recorded: " + problem);
+    }
+    return done;
 }
 
 const PathComponents *ReceiptJournal::installFolderFor(const PathComponents &path) const
@@ -85,21 +152,23 @@ std::string ReceiptJournal::productOwning(const PathComponents &path) const
     if (!startsWith(path, m_app, true))
         return {};
     const PathComponents element(path.begin(), path.begin() + long(m_app.size() + 1));
+    // This run installs its bundle's element: an older receipt that lists a
+    // folder of the same name is another product's, whose copy this replaced.
+    const OpenedFolder products = openTrustedFolder(m_products, false);
+    std::vector<FolderEntry> entries;
+    std::string problem;
+    if (products.fd.valid() && listFolder(products.fd.get(), m_roots.products, entries, problem)) {
+        for (const FolderEntry &product : entries) {
+            const std::string inside = product.name + '/' + element.back();
+            struct stat status = {};
+            if (::fstatat(products.fd.get(), inside.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0)
+                return product.name;
+        }
+    }
     const std::string elementPath = joinPath(element, element.size());
     for (const auto &[product, receipt] : m_receipts) {
         if (receipt.find(elementPath))
             return product;
-    }
-    const OpenedFolder products = openTrustedFolder(m_products, false);
-    std::vector<FolderEntry> entries;
-    std::string problem;
-    if (!products.fd.valid() || !listFolder(products.fd.get(), m_roots.products, entries, problem))
-        return {};
-    for (const FolderEntry &product : entries) {
-        const std::string inside = product.name + '/' + element.back();
-        struct stat status = {};
-        if (::fstatat(products.fd.get(), inside.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0)
-            return product.name;
     }
     return {};
 }
@@ -107,6 +176,8 @@ std::string ReceiptJournal::productOwning(const PathComponents &path) const
 OperationResult ReceiptJournal::perform(const Operation &operation,
                                         const std::function<bool()> &stopped)
 {
+    if (!ensurePrepared(operation))
+        return failed(m_unprepared);
     ensureLoaded();
     switch (operation.kind) {
     case OperationKind::makeFolder:
@@ -150,7 +221,9 @@ OperationResult ReceiptJournal::makeFolder(const Operation &operation,
         m_madeFolders.push_back(made);
         for (const std::string &product : m_touched) {
             m_receipts[product].put(made);
-            save(product);
+            const OperationResult recorded = saved(product, path, done);
+            if (!recorded.ok)
+                return recorded;
         }
     }
     return done;
@@ -160,7 +233,8 @@ OperationResult ReceiptJournal::copyElement(const Operation &operation,
                                             const std::function<bool()> &stopped)
 {
     const PathComponents source = componentsOf(operation.first);
-    if (source.size() != m_products.size() + 2 || !startsWith(source, m_products, true))
+    if (source.size() != m_products.size() + 2 || !startsWith(source, m_products, true) ||
+        componentsOf(operation.second) != m_app)
         return helper::perform(operation, m_roots, stopped); // refused there, with the reason
     PathComponents copied = m_app;
     copied.push_back(source.back());
@@ -181,8 +255,8 @@ OperationResult ReceiptJournal::copyElement(const Operation &operation,
         hashing.join();
     // A copy cut short still leaves files only this run made when the element
     // was new: they are listed so that an uninstall can take them away.
-    if (!done.ok && existed)
-        return done;
+    if (!done.ok && (existed || ::lstat(copiedPath.c_str(), &status) != 0))
+        return done; // refused, or failed before it made anything: nothing to record
     std::vector<ReceiptEntry> entries;
     std::string problem;
     scanCopy(m_app, copied, sourceEntries, joinPath(source, source.size()), entries, problem);
@@ -191,8 +265,8 @@ OperationResult ReceiptJournal::copyElement(const Operation &operation,
     receipt.dropAt(copiedPath);
     for (ReceiptEntry &entry : entries)
         receipt.put(std::move(entry));
-    save(product);
-    return done;
+    creditSharedFolders(receipt, copiedPath);
+    return saved(product, copiedPath, done);
 }
 
 OperationResult ReceiptJournal::recordAfter(const Operation &operation, const std::string &path,
@@ -213,8 +287,8 @@ OperationResult ReceiptJournal::recordAfter(const Operation &operation, const st
         return done;
     Receipt &receipt = touch(product);
     receipt.put(std::move(entries.front()));
-    save(product);
-    return done;
+    creditSharedFolders(receipt, path);
+    return saved(product, path, done);
 }
 
 OperationResult ReceiptJournal::removeTree(const Operation &operation,
@@ -224,12 +298,7 @@ OperationResult ReceiptJournal::removeTree(const Operation &operation,
     if (!done.ok)
         return done;
     const PathComponents removed = componentsOf(operation.first);
-    const std::string path = joinPath(removed, removed.size());
-    for (auto &[product, receipt] : m_receipts) {
-        if (receipt.dropAt(path))
-            save(product);
-    }
-    return done;
+    return forget(joinPath(removed, removed.size()), done);
 }
 
 OperationResult ReceiptJournal::removeRecorded(const std::string &path)
@@ -249,11 +318,7 @@ OperationResult ReceiptJournal::removeRecorded(const std::string &path)
         if (!entry || entry->kind == ReceiptEntry::Kind::folder)
             continue;
         const OperationResult done = removeRecordedEntry(*entry, *root);
-        if (done.ok) {
-            receipt.dropAt(normal);
-            save(product);
-        }
-        return done;
+        return done.ok ? forget(normal, done) : done;
     }
     return failed("not recorded by an install: " + path);
 }
@@ -292,13 +357,7 @@ OperationResult ReceiptJournal::removeFolder(const std::string &path)
         return failed("not a folder an install made: " + path);
     bool removed = false;
     const OperationResult done = removeFolderIfEmpty(folder, m_installFolders, removed);
-    if (!removed)
-        return done;
-    for (auto &[product, receipt] : m_receipts) {
-        if (receipt.dropAt(normal))
-            save(product);
-    }
-    return done;
+    return removed ? forget(normal, done) : done;
 }
 
 } // namespace helper

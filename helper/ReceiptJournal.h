@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -24,12 +25,24 @@
 // The uninstall operations remove only what a receipt lists: a link that
 // still points where it did, a file that is still a file, a folder once it is
 // empty, and a product's receipt itself.
+//
+// An install nobody could undo must not read as success: the store is got
+// ready (and locked for the session) before the first operation does
+// anything, and an operation whose receipt cannot be written fails, naming
+// what is not recorded.
 namespace helper {
 
 class ReceiptJournal
 {
 public:
     ReceiptJournal(InstallRoots roots, std::string receiptsFolder, std::string user);
+    // A store left with no receipt goes, as after an uninstall.
+    ~ReceiptJournal();
+    ReceiptJournal(const ReceiptJournal &) = delete;
+    ReceiptJournal &operator=(const ReceiptJournal &) = delete;
+
+    // How long the first operation waits for another run holding the store.
+    void setLockWait(std::chrono::milliseconds wait) { m_store.setLockWait(wait); }
 
     OperationResult perform(const Operation &operation, const std::function<bool()> &stopped = {});
 
@@ -37,9 +50,14 @@ public:
     const std::map<std::string, Receipt> &receipts();
 
 private:
+    bool ensurePrepared(const Operation &first);
     void ensureLoaded();
     Receipt &touch(const std::string &product);
-    void save(const std::string &product);
+    void creditSharedFolders(Receipt &receipt, const std::string &path) const;
+    bool save(const std::string &product, std::string &problem);
+    OperationResult saved(const std::string &product, const std::string &path,
+                          OperationResult done);
+    OperationResult forget(const std::string &path, OperationResult done);
     std::string productOwning(const PathComponents &path) const;
     const PathComponents *installFolderFor(const PathComponents &path) const;
 
@@ -58,6 +76,9 @@ private:
     PathComponents m_products;
     PathComponents m_app;
     std::vector<PathComponents> m_installFolders; // the app folder, then the link folders
+    bool m_prepared = false;
+    std::optional<StoreLock> m_lock;
+    std::string m_unprepared; // why no operation may run, when the store could not be got ready
     bool m_loaded = false;
     std::string m_loadProblem;
     std::map<std::string, Receipt> m_receipts;

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "helper/Receipt.h"
+#include "helper/StoreLock.h"
 
+#include <chrono>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +22,16 @@ public:
 
     const std::string &folder() const { return m_folder; }
 
+    // Gets the store ready before anything is written: makes the folder when
+    // missing, locks it (waiting up to lockWait() for a run that holds it),
+    // removes the temporaries of runs that died, and writes and removes a
+    // probe file, so a full or read-only file system shows before an install
+    // rather than after it. Folders it made are removed again when it fails.
+    // `problem` then holds the reason alone ("No space left on device").
+    std::optional<StoreLock> prepare(std::string &problem) const;
+    std::chrono::milliseconds lockWait() const { return m_lockWait; }
+    void setLockWait(std::chrono::milliseconds wait) { m_lockWait = wait; }
+
     // Every whole receipt, by product. A missing folder holds none; a receipt
     // that cannot be read or parsed is left out and named in `damaged` with why.
     bool load(std::map<std::string, Receipt> &receipts, std::vector<std::string> &damaged,
@@ -27,11 +40,17 @@ public:
     bool write(const Receipt &receipt, std::string &problem) const;
     // Missing is fine.
     bool remove(const std::string &product, std::string &problem) const;
-
-private:
+    // With no receipt left, the folder goes, and its parent when it is
+    // "quorvantic-installer" and holds nothing else.
     void removeEmptyStore() const;
 
+private:
+    std::optional<StoreLock> lock(std::chrono::steady_clock::time_point deadline,
+                                  std::string &problem) const;
+    void removeCreated(const PathComponents &components, std::size_t stood) const;
+
     std::string m_folder;
+    std::chrono::milliseconds m_lockWait{30000};
 };
 
 } // namespace helper

@@ -1,6 +1,7 @@
 #include "helper/InstallCommand.h"
 #include "helper/Receipt.h"
 #include "helper/ReceiptJournal.h"
+#include "helper/ReceiptStore.h"
 #include "helper/Sha256.h"
 
 #include <QCryptographicHash>
@@ -9,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cctype>
+#include <chrono>
 #include <climits>
 #include <unistd.h>
 
@@ -211,6 +214,174 @@ private slots:
         QVERIFY(QFile::link(b + "/outside/sub", b + "/opt/Q/E/sub"));
         QVERIFY(!journal.perform(parsed("rm -f \"" + B + "/opt/Q/E/sub/file.txt\"")).ok);
         QCOMPARE(QFile(b + "/outside/sub/file.txt").exists(), true);
+    }
+
+    // The store is got ready before anything is done: a run holding it, a dead
+    // run's temporary, and the lock held for the journal's session.
+    void theStoreIsLockedCleanedAndProbedFirst()
+    {
+        QTemporaryDir tree;
+        const QString b = tree.path();
+        const std::string store = b.toStdString() + "/var/q/receipts/";
+        ReceiptStore first(store);
+        std::string problem;
+        std::optional<StoreLock> held = first.prepare(problem);
+        QVERIFY2(held, problem.c_str());
+        QVERIFY(QFileInfo(b + "/var/q/receipts").isDir());
+        QCOMPARE(QDir(b + "/var/q/receipts")
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList()); // the probe is gone
+        ReceiptStore second(store);
+        second.setLockWait(std::chrono::milliseconds(200));
+        QVERIFY(!second.prepare(problem));
+        QCOMPARE(problem, std::string("another installation is using them"));
+
+        QCOMPARE(write(b + "/var/q/receipts/.quorvantic-12345-1", "cut"), std::string());
+        QCOMPARE(write(b + "/var/q/receipts/notes.txt", "someone's"), std::string());
+        held.reset();
+        std::optional<StoreLock> again = second.prepare(problem);
+        QVERIFY2(again, problem.c_str());
+        QVERIFY(!QFileInfo::exists(b + "/var/q/receipts/.quorvantic-12345-1"));
+        QVERIFY(QFileInfo::exists(b + "/var/q/receipts/notes.txt"));
+    }
+
+    // While another run holds the store, every operation fails and does nothing.
+    void operationsFailWhenTheStoreCannotBeGotReady_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("an install") << "mkdir -p \"%1/opt/Q/\""
+                                    << "Nothing was installed.";
+        QTest::newRow("an uninstall") << "rm -f \"%1/opt/Q/E/file.txt\""
+                                      << "Nothing was removed.";
+    }
+    void operationsFailWhenTheStoreCannotBeGotReady()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, ending);
+        QTemporaryDir tree;
+        const std::string B = tree.path().toStdString();
+        QCOMPARE(write(tree.path() + "/bundle/Products/P/E/file.txt", "hello"), std::string());
+        std::string problem;
+        const std::optional<StoreLock> held = ReceiptStore(B + "/receipts/").prepare(problem);
+        QVERIFY2(held, problem.c_str());
+        ReceiptJournal journal({B + "/bundle/Products", B + "/opt/Q/", {B + "/share/L/"}},
+                               B + "/receipts/", "ada");
+        journal.setLockWait(std::chrono::milliseconds(100));
+        const std::string expected = "The receipts cannot be kept in " + B +
+                                     "/receipts: another installation is using them. " +
+                                     ending.toStdString();
+        for (const std::string &command :
+             {first.arg(tree.path()).toStdString(), "mkdir -p \"" + B + "/share/L/\""}) {
+            const OperationResult done = journal.perform(parsed(command));
+            QVERIFY(!done.ok);
+            QCOMPARE(done.message, expected);
+        }
+        QVERIFY(!QFileInfo::exists(tree.path() + "/opt") &&
+                !QFileInfo::exists(tree.path() + "/share"));
+    }
+
+    // A refused copy did nothing and records nothing; one cut short made
+    // something, which an uninstall must know of.
+    void onlyACopyThatMadeSomethingIsRecorded_data()
+    {
+        QTest::addColumn<QString>("destination");
+        QTest::addColumn<bool>("stop");
+        QTest::addColumn<bool>("recorded");
+        QTest::newRow("outside the install folders") << "/elsewhere/" << false << false;
+        QTest::newRow("into a link folder") << "/share/L/" << false << false;
+        QTest::newRow("into the app folder, stopped") << "/opt/Q/" << true << true;
+    }
+    void onlyACopyThatMadeSomethingIsRecorded()
+    {
+        QFETCH(QString, destination);
+        QFETCH(bool, stop);
+        QFETCH(bool, recorded);
+        QTemporaryDir tree;
+        const QString b = tree.path();
+        const std::string B = b.toStdString();
+        QCOMPARE(write(b + "/bundle/Products/P/E/file.txt", "hello"), std::string());
+        QCOMPARE(write(b + "/bundle/Products/P/E/more.txt", "more"), std::string());
+        QVERIFY(QDir().mkpath(b + "/elsewhere") && QDir().mkpath(b + "/share/L"));
+        ReceiptJournal journal({B + "/bundle/Products", B + "/opt/Q/", {B + "/share/L/"}},
+                               B + "/receipts/", "ada");
+        QVERIFY(journal.perform(parsed("mkdir -p \"" + B + "/opt/Q/\"")).ok);
+        int asked = 0;
+        const OperationResult done =
+            journal.perform(parsed("cp -R -f \"" + B + "/bundle/Products/P/E\" \"" + B +
+                                   destination.toStdString() + "\""),
+                            [&] { return stop && asked++ > 0; });
+        QVERIFY(!done.ok);
+        QCOMPARE(QFileInfo::exists(b + "/receipts/P.receipt"), recorded);
+        QCOMPARE(journal.receipts().count("P") == 1, recorded);
+        if (recorded)
+            QVERIFY(journal.receipts().at("P").find(B + "/opt/Q/E"));
+    }
+
+    // A receipt that cannot be written fails the operation, naming what is
+    // installed but not recorded.
+    void anUnwrittenReceiptFailsTheOperation()
+    {
+        QTemporaryDir tree;
+        const QString b = tree.path();
+        const std::string B = b.toStdString();
+        QCOMPARE(write(b + "/bundle/Products/P/E/file.txt", "hello"), std::string());
+        QVERIFY(QDir().mkpath(b + "/receipts/P.receipt")); // stands where the receipt goes
+        ReceiptJournal journal({B + "/bundle/Products", B + "/opt/Q/", {B + "/share/L/"}},
+                               B + "/receipts/", "ada");
+        QVERIFY(journal.perform(parsed("mkdir -p \"" + B + "/opt/Q/\"")).ok);
+        const OperationResult done = journal.perform(
+            parsed("cp -R -f \"" + B + "/bundle/Products/P/E\" \"" + B + "/opt/Q/\""));
+        QVERIFY(!done.ok);
+        QCOMPARE(done.message, B +
+                                   "/opt/Q/E was installed but is not recorded: cannot write the "
+                                   "receipt " +
+                                   B + "/receipts/P.receipt: Is a directory");
+    }
+
+    // Product B's copy of an element of the name product A installed: what
+    // B's run makes is B's, A keeps listing it, and a removal drops it from both.
+    void anElementTwoProductsInstalledIsListedByBoth()
+    {
+        QTemporaryDir tree;
+        const QString b = tree.path();
+        const std::string B = b.toStdString();
+        QCOMPARE(write(b + "/a/Products/A/E/file.txt", "alpha"), std::string());
+        QCOMPARE(write(b + "/b/Products/B/E/file.txt", "beta"), std::string());
+        const std::string link = "ln -f -n -s \"" + B + "/opt/Q/E\" \"" + B + "/share/L/E\"";
+        for (const std::string bundle : {"a", "b"}) {
+            ReceiptJournal journal(
+                {B + '/' + bundle + "/Products", B + "/opt/Q/", {B + "/share/L/"}},
+                B + "/receipts/", "ada");
+            for (const std::string &command :
+                 {"mkdir -p \"" + B + "/opt/Q/\"", "mkdir -p \"" + B + "/share/L/\"",
+                  "cp -R -f \"" + B + '/' + bundle + "/Products/" + char(std::toupper(bundle[0])) +
+                      "/E\" \"" + B + "/opt/Q/\"",
+                  link}) {
+                const OperationResult done = journal.perform(parsed(command));
+                QVERIFY2(done.ok, done.message.c_str());
+            }
+        }
+        ReceiptJournal journal({B + "/b/Products", B + "/opt/Q/", {B + "/share/L/"}},
+                               B + "/receipts/", "ada");
+        const Receipt &alpha = journal.receipts().at("A");
+        const Receipt &beta = journal.receipts().at("B");
+        const ReceiptEntry *file = beta.find(B + "/opt/Q/E/file.txt");
+        QVERIFY(file);
+        QCOMPARE(QByteArray::fromStdString(file->target),
+                 QCryptographicHash::hash("beta", QCryptographicHash::Sha256).toHex());
+        QVERIFY(beta.find(B + "/share/L/E") && alpha.find(B + "/share/L/E"));
+        // The folders A's run made hold B's files too: whoever goes last removes them.
+        QVERIFY(beta.find(B + "/opt/Q") && beta.find(B + "/share/L"));
+        QVERIFY(journal.perform(parsed("rm -f \"" + B + "/share/L/E\"")).ok);
+        QVERIFY(!QFileInfo(b + "/share/L/E").isSymLink());
+        QVERIFY(!journal.receipts().at("A").find(B + "/share/L/E") &&
+                !journal.receipts().at("B").find(B + "/share/L/E"));
+        for (const QString name : {"A", "B"}) {
+            QFile stored(b + "/receipts/" + name + ".receipt");
+            QVERIFY(stored.open(QIODevice::ReadOnly));
+            QVERIFY(!stored.readAll().contains("share/L/E"));
+        }
     }
 };
 
