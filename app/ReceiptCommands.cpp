@@ -221,8 +221,9 @@ int ReceiptCommands::uninstall(const UninstallOptions &options)
         return CommandLine::success;
     }
     if (options.printOnly) {
-        const UninstallComposer::Composed composed = UninstallComposer::compose(
-            products, installer.receipts().systemFolder(), options.force);
+        const UninstallComposer::Composed composed =
+            UninstallComposer::compose(products, installer.receipts().systemFolder(), options.force,
+                                       UninstallComposer::othersThan(installed, products));
         for (const QString &line : composed.kept)
             print(stderr, line + QLatin1Char('\n'));
         print(stdout, composed.script + QLatin1Char('\n'));

@@ -360,9 +360,11 @@ QString Installer::withStaleRemoved(const QString &script, const QStringList &el
     for (const QString &element : elements)
         products << ProductNames::nameOf(element.left(element.lastIndexOf(QLatin1Char('/'))));
     QList<InstalledProduct> installed = m_receipts.load();
+    const QList<InstalledProduct> all = installed;
     installed.removeIf(
         [&products](const InstalledProduct &p) { return !products.contains(p.name); });
-    const QString lines = UninstallComposer::staleLines(installed, script);
+    const QString lines = UninstallComposer::staleLines(
+        installed, script, UninstallComposer::othersThan(all, installed));
     const qsizetype ending = script.lastIndexOf(QLatin1String("\non error errMsg"));
     if (lines.isEmpty() || ending < 0)
         return script;
@@ -372,7 +374,8 @@ QString Installer::withStaleRemoved(const QString &script, const QStringList &el
 void Installer::uninstall(const QList<InstalledProduct> &products, bool force)
 {
     const UninstallComposer::Composed composed =
-        UninstallComposer::compose(products, m_receipts.systemFolder(), force);
+        UninstallComposer::compose(products, m_receipts.systemFolder(), force,
+                                   UninstallComposer::othersThan(m_receipts.load(), products));
     startLog(composed.script);
     const std::shared_ptr<RunLog> log = std::exchange(m_log, nullptr);
     const int total = composed.steps;

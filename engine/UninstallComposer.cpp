@@ -17,10 +17,18 @@ namespace {
 class Removal
 {
 public:
-    Removal(bool force, bool opened) : m_force(force)
+    Removal(bool force, bool opened, const QList<InstalledProduct> &others) : m_force(force)
     {
         if (opened)
             m_script = QStringLiteral("try\n");
+        for (const InstalledProduct &product : others) {
+            for (const std::optional<helper::Receipt> &part : {product.system, product.user}) {
+                if (!part)
+                    continue;
+                for (const ReceiptEntry &entry : part->entries)
+                    m_listedByOthers << QString::fromStdString(entry.path);
+            }
+        }
     }
 
     // The receipt's links and files now; its folders wait for folders().
@@ -31,6 +39,8 @@ public:
                 m_recordedFolders << QString::fromStdString(entry.path);
         }
         for (const ReceiptEntry &entry : receipt.entries) {
+            if (m_listedByOthers.contains(QString::fromStdString(entry.path)))
+                continue; // the last product that lists it removes it
             if (entry.kind == ReceiptEntry::Kind::folder)
                 m_pendingFolders.push_back(entry);
             else
@@ -132,6 +142,7 @@ private:
     QStringList m_kept;
     std::vector<ReceiptEntry> m_pendingFolders;
     QSet<QString> m_recordedFolders;
+    QSet<QString> m_listedByOthers;
     int m_steps = 0;
 };
 
@@ -219,12 +230,13 @@ helper::Receipt staleOf(const helper::Receipt &receipt, const Planned &planned)
 } // namespace
 
 QString UninstallComposer::staleLines(const QList<InstalledProduct> &installed,
-                                      const QString &installScript)
+                                      const QString &installScript,
+                                      const QList<InstalledProduct> &others)
 {
     if (installed.isEmpty())
         return QString();
     const Planned planned = plannedBy(installScript);
-    Removal removal(false, false);
+    Removal removal(false, false, others);
     for (const InstalledProduct &product : installed) {
         if (product.system)
             removal.receipt(staleOf(*product.system, planned), true);
@@ -239,9 +251,10 @@ QString UninstallComposer::staleLines(const QList<InstalledProduct> &installed,
 }
 
 UninstallComposer::Composed UninstallComposer::compose(const QList<InstalledProduct> &products,
-                                                       const QString &systemReceipts, bool force)
+                                                       const QString &systemReceipts, bool force,
+                                                       const QList<InstalledProduct> &others)
 {
-    Removal removal(force, true);
+    Removal removal(force, true, others);
     QString folder = systemReceipts;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
@@ -261,4 +274,16 @@ UninstallComposer::Composed UninstallComposer::compose(const QList<InstalledProd
     }
     removal.folders(false);
     return removal.finish();
+}
+
+QList<InstalledProduct> UninstallComposer::othersThan(const QList<InstalledProduct> &installed,
+                                                      const QList<InstalledProduct> &chosen)
+{
+    QList<InstalledProduct> others = installed;
+    others.removeIf([&chosen](const InstalledProduct &product) {
+        return std::any_of(chosen.begin(), chosen.end(), [&product](const InstalledProduct &c) {
+            return c.name == product.name;
+        });
+    });
+    return others;
 }

@@ -13,7 +13,9 @@
 // part as the user. What no longer stands as recorded is left out and named
 // in `kept`: a link that points elsewhere now, something of another type,
 // and a file whose contents changed unless `force`. Missing paths are
-// skipped. Reads the disk; runs nothing.
+// skipped. A path that a receipt of a product in `others` (those staying
+// installed) also lists is left for the last of them: two bundles may carry an
+// element of the same name. Reads the disk; runs nothing.
 namespace UninstallComposer {
 
 struct Composed
@@ -23,12 +25,18 @@ struct Composed
     int steps = 0;
 };
 
-Composed compose(const QList<InstalledProduct> &products, const QString &systemReceipts,
-                 bool force);
+Composed compose(const QList<InstalledProduct> &products, const QString &systemReceipts, bool force,
+                 const QList<InstalledProduct> &others = {});
 
 // The lines that remove what `installed` lists and `installScript` will not
 // make again, in the same form; empty when there is nothing stale. Changed
-// files and re-pointed links are kept, as by an uninstall.
-QString staleLines(const QList<InstalledProduct> &installed, const QString &installScript);
+// files and re-pointed links are kept, as by an uninstall, and so is what a
+// receipt in `others` lists.
+QString staleLines(const QList<InstalledProduct> &installed, const QString &installScript,
+                   const QList<InstalledProduct> &others = {});
+
+// The products of `installed` that are not among `chosen`.
+QList<InstalledProduct> othersThan(const QList<InstalledProduct> &installed,
+                                   const QList<InstalledProduct> &chosen);
 
 } // namespace UninstallComposer

@@ -177,6 +177,43 @@ private slots:
                                 "administrator privileges")
                      .arg(quoted("/opt/Q/B")));
     }
+
+    // Two bundles may carry an element folder of the same name: what a product
+    // staying installed also lists stays, for the uninstall and the upgrade.
+    void whatAnotherProductListsStays_data()
+    {
+        QTest::addColumn<bool>("upgrade");
+        QTest::newRow("uninstall") << false;
+        QTest::newRow("upgrade's stale removal") << true;
+    }
+    void whatAnotherProductListsStays()
+    {
+        QFETCH(bool, upgrade);
+        const QStringList shared = {"/opt/Q", "/opt/Q/A", "/opt/Q/A/a.txt", "/share/A"};
+        InstalledProduct a{"A", recorded("A", shared + QStringList{"/opt/Q/A/changed.txt"}),
+                           std::nullopt};
+        InstalledProduct b{"B", recorded("B", shared + QStringList{"/opt/Q/B", "/opt/Q/B/b.txt"}),
+                           std::nullopt};
+        const QList<InstalledProduct> others = UninstallComposer::othersThan({a, b}, {a});
+        QCOMPARE(others.size(), 1);
+        QCOMPARE(others.first().name, QStringLiteral("B"));
+        // An upgrade of A from a bundle that no longer carries its element.
+        const QString script = QStringLiteral("try\ndo shell script \"mkdir -p \\\"%1/opt/Q/\\\"\" "
+                                              "with administrator privileges\n\non error errMsg\n"
+                                              "return errMsg\nend try\nreturn \"Ok\"")
+                                   .arg(m_b);
+        const QString lines =
+            upgrade ? UninstallComposer::staleLines({a}, script, others)
+                    : UninstallComposer::compose({a}, m_b + "/receipts", false, others).script;
+        for (const QString &path : shared)
+            QVERIFY2(!lines.contains(quoted(path)), qPrintable(path + " removed:\n" + lines));
+        QVERIFY(lines.contains(quoted("/opt/Q/A/changed.txt")));
+        QCOMPARE(lines.contains(quoted("/receipts/A.receipt")), !upgrade);
+        // With B going too, everything goes.
+        const QString both = UninstallComposer::compose({a, b}, m_b + "/receipts", false).script;
+        for (const QString &path : shared)
+            QVERIFY2(both.contains(quoted(path)), qPrintable(path));
+    }
 };
 
 QTEST_GUILESS_MAIN(UninstallTest)
