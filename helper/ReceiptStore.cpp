@@ -1,6 +1,7 @@
 #include "helper/ReceiptStore.h"
 
 #include "helper/SafePath.h"
+#include "helper/TrustedWalk.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -14,7 +15,7 @@ namespace {
 // Larger than any install's receipt could be; a bigger file is not one of ours.
 constexpr off_t maxReceiptSize = 256 * 1024 * 1024;
 
-OpenedFolder openStore(const std::string &folder, bool create)
+OpenedFolder openStore(const std::string &folder, bool create, uid_t owner, bool ownerLinks)
 {
     const SplitPath split = splitPath(folder, true);
     if (!split.ok) {
@@ -22,7 +23,13 @@ OpenedFolder openStore(const std::string &folder, bool create)
         refused.problem = split.problem;
         return refused;
     }
-    return openTrustedFolder(split.components, create);
+    WalkRules rules;
+    rules.create = create;
+    rules.folderMode = owner == 0 ? 0755 : 0700;
+    rules.owner = owner;
+    if (ownerLinks)
+        rules.linkOwner = owner;
+    return TrustedWalk(split.components, rules).run();
 }
 
 bool readReceipt(int folder, const std::string &name, std::string &text, std::string &problem)
@@ -53,12 +60,14 @@ bool readReceipt(int folder, const std::string &name, std::string &text, std::st
 
 } // namespace
 
-ReceiptStore::ReceiptStore(std::string folder) : m_folder(std::move(folder)) {}
+ReceiptStore::ReceiptStore(std::string folder, uid_t owner, bool ownerLinks)
+    : m_folder(std::move(folder)), m_owner(owner), m_ownerLinks(ownerLinks)
+{}
 
 bool ReceiptStore::load(std::map<std::string, Receipt> &receipts, std::vector<std::string> &damaged,
                         std::string &problem) const
 {
-    const OpenedFolder store = openStore(m_folder, false);
+    const OpenedFolder store = openStore(m_folder, false, m_owner, m_ownerLinks);
     if (!store.fd.valid()) {
         problem = store.problem;
         return store.missing;
@@ -95,7 +104,7 @@ bool ReceiptStore::write(const Receipt &receipt, std::string &problem) const
         problem = "no receipt can be named after \"" + receipt.product + '"';
         return false;
     }
-    const OpenedFolder store = openStore(m_folder, true);
+    const OpenedFolder store = openStore(m_folder, true, m_owner, m_ownerLinks);
     if (!store.fd.valid()) {
         problem = store.problem;
         return false;
@@ -115,7 +124,7 @@ bool ReceiptStore::write(const Receipt &receipt, std::string &problem) const
 
 bool ReceiptStore::remove(const std::string &product, std::string &problem) const
 {
-    const OpenedFolder store = openStore(m_folder, false);
+    const OpenedFolder store = openStore(m_folder, false, m_owner, m_ownerLinks);
     if (!store.fd.valid()) {
         problem = store.problem;
         return store.missing;
