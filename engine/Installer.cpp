@@ -213,11 +213,13 @@ void Installer::performScript(const QString &script)
                 printDiagnostic(QStringLiteral("Error: ") + *outcome.errorInfo);
                 m_settings.setCompletedWithErrors(true);
             }
-            if (!outcome.result)
+            // Without an answer there is no summary to say it in.
+            if (!outcome.result || *outcome.result == ScriptAnswer::userCanceled) {
+                if (!m_unrecorded.isEmpty())
+                    std::fprintf(stderr, "%s\n", qPrintable(m_unrecorded));
                 return;
+            }
             QString answer = *outcome.result;
-            if (answer == ScriptAnswer::userCanceled)
-                return;
             if (stop->load() && answer != ScriptAnswer::ok)
                 answer = QStringLiteral("Installation canceled after %1 of %2 steps.")
                              .arg(done->load())
@@ -360,7 +362,6 @@ QString Installer::keepUserReceipts(const UserSideRecord &record)
     if (m_receipts.record(record, account ? account->name : QString(),
                           resourcesFolder() + QStringLiteral("/Products"), problem))
         return QString();
-    std::fprintf(stderr, "%s\n", qPrintable(problem));
     return problem;
 }
 
@@ -413,6 +414,8 @@ void Installer::uninstall(const QList<InstalledProduct> &products, bool force)
                     composed.kept);
                 return;
             }
+            if (!m_unrecorded.isEmpty())
+                std::fprintf(stderr, "%s\n", qPrintable(m_unrecorded));
             QString problem;
             for (const InstalledProduct &product : products) {
                 if (product.user && !m_receipts.forgetUserPart(product.name, problem))

@@ -34,6 +34,9 @@ std::map<std::string, helper::Receipt> loadFrom(const helper::ReceiptStore &stor
 QString unrecorded(const std::string &product, const std::vector<helper::ReceiptEntry> &entries,
                    const QString &folder, const QString &why)
 {
+    if (entries.empty()) // only removals: the receipt still lists what is gone
+        return QStringLiteral("The user's receipt of %1 in \"%2\" could not be updated: %3.")
+            .arg(QString::fromStdString(product), folder, why);
     QString text = QStringLiteral("The user's part of %1 was installed but could not be recorded "
                                   "in \"%2\": %3. Not recorded, so --uninstall will not remove:")
                        .arg(QString::fromStdString(product), folder, why);
