@@ -1,5 +1,6 @@
 // The log of each install run: its text, its name, the pruning of old logs and
 // a folder that cannot be written.
+#include "../common/ScopedVariable.h"
 #include "engine/RunLog.h"
 
 #include <QDir>
@@ -60,32 +61,6 @@ CommandReport report(int number, const QString &command, bool privileged, qint64
     r.standardError = standardError;
     return r;
 }
-
-// Sets or (for a null value) removes a variable for one test, then restores it.
-class ScopedVariable
-{
-public:
-    ScopedVariable(const char *name, const QByteArray &value)
-        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
-    {
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~ScopedVariable()
-    {
-        if (m_had)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char *m_name;
-    bool m_had;
-    QByteArray m_old;
-};
 
 } // namespace
 
