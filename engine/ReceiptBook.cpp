@@ -63,11 +63,11 @@ void ReceiptBook::setFolders(const QString &system, const QString &user, uid_t s
 StateFolder ReceiptBook::userState(QString &folder) const
 {
     if (m_userGiven) {
-        const StateFolder state = StateFolder::at(m_user);
+        StateFolder state = StateFolder::at(m_user);
         folder = m_user.isEmpty() ? QString() : withSlash(state.path());
         return state;
     }
-    const StateFolder state = StateFolder::ofEnvironment();
+    StateFolder state = StateFolder::ofEnvironment();
     folder = state.path().isEmpty() ? QString() : state.path() + QStringLiteral("/receipts/");
     return state;
 }

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace helper {
@@ -134,9 +135,10 @@ bool TrustedWalk::followLink(const std::string &name, const std::string &path, O
         result.problem = failure("cannot open folder", "/");
         return false;
     }
-    const std::vector<std::string> parts = componentsOf(target);
-    for (auto it = parts.rbegin(); it != parts.rend(); ++it)
-        m_pending.push_front({*it, true});
+    std::vector<Pending> named;
+    for (std::string &part : componentsOf(target))
+        named.push_back({std::move(part), true});
+    m_pending.insert(m_pending.begin(), named.begin(), named.end());
     return true;
 }
 
