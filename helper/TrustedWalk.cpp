@@ -21,7 +21,8 @@ std::vector<std::string> componentsOf(std::string_view path)
         std::size_t slash = path.find('/', from);
         if (slash == std::string_view::npos)
             slash = path.size();
-        if (slash > from)
+        // "." names no step: left in, the folder before it would be taken as the last.
+        if (slash > from && path.substr(from, slash - from) != ".")
             parts.emplace_back(path.substr(from, slash - from));
         from = slash + 1;
     }
