@@ -176,8 +176,8 @@ void Installer::installSelectedProducts()
 
 void Installer::startLog(const QString &script)
 {
-    m_log = std::make_shared<RunLog>(script,
-                                     m_logFolder.isEmpty() ? RunLog::defaultFolder() : m_logFolder);
+    m_log = std::make_shared<RunLog>(script, m_logFolder.isEmpty() ? StateFolder::ofEnvironment()
+                                                                   : StateFolder::at(m_logFolder));
     m_lastLogPath = m_log->path();
     // A log that cannot be kept costs a warning, never the install.
     if (!m_log->warning().isEmpty())
@@ -213,16 +213,24 @@ void Installer::performScript(const QString &script)
                 printDiagnostic(QStringLiteral("Error: ") + *outcome.errorInfo);
                 m_settings.setCompletedWithErrors(true);
             }
-            if (!outcome.result)
+            // Without an answer there is no summary to say it in.
+            if (!outcome.result || *outcome.result == ScriptAnswer::userCanceled) {
+                if (!m_unrecorded.isEmpty())
+                    std::fprintf(stderr, "%s\n", qPrintable(m_unrecorded));
                 return;
+            }
             QString answer = *outcome.result;
-            if (answer == ScriptAnswer::userCanceled)
-                return;
             if (stop->load() && answer != ScriptAnswer::ok)
                 answer = QStringLiteral("Installation canceled after %1 of %2 steps.")
                              .arg(done->load())
                              .arg(total);
-            if (answer != ScriptAnswer::ok) {
+            if (!m_unrecorded.isEmpty()) {
+                // What the user has no record of cannot be uninstalled: the run failed.
+                m_settings.setCompletedWithErrors(true);
+                m_settings.setLogDetailsStr(answer == ScriptAnswer::ok
+                                                ? m_unrecorded
+                                                : answer + QStringLiteral("\n") + m_unrecorded);
+            } else if (answer != ScriptAnswer::ok) {
                 m_settings.setCompletedWithErrors(true);
                 m_settings.setLogDetailsStr(answer);
             } else if (!unreadable.isEmpty()) {
@@ -326,7 +334,7 @@ void Installer::runAndWait(const QString &script,
     }
     // Should the loop have been ended from elsewhere, the run still ends first.
     finished->wait();
-    keepUserReceipts(*record);
+    const QString unrecorded = keepUserReceipts(*record);
     m_running = false;
     emit scriptWaitFinished();
     if (!outcome->created)
@@ -335,23 +343,26 @@ void Installer::runAndWait(const QString &script,
     QPointer<Installer> target(this);
     QMetaObject::invokeMethod(
         this,
-        [target, outcome, handler = std::move(handler)] {
-            if (target)
-                handler(*outcome);
+        [target, outcome, unrecorded, handler = std::move(handler)] {
+            if (!target)
+                return;
+            target->m_unrecorded = unrecorded;
+            handler(*outcome);
+            target->m_unrecorded.clear();
         },
         Qt::QueuedConnection);
 }
 
-void Installer::keepUserReceipts(const UserSideRecord &record)
+QString Installer::keepUserReceipts(const UserSideRecord &record)
 {
     const QString dataFolder = Product::installLocations().lr;
     const std::optional<unsigned> owner = ownerOfNearest(dataFolder);
     const std::optional<UserAccount> account = owner ? accountOf(*owner) : std::nullopt;
     QString problem;
-    if (!m_receipts.record(record, account ? account->name : QString(),
-                           resourcesFolder() + QStringLiteral("/Products"), problem))
-        std::fprintf(stderr, "The receipt of the user's part could not be written: %s\n",
-                     qPrintable(problem));
+    if (m_receipts.record(record, account ? account->name : QString(),
+                          resourcesFolder() + QStringLiteral("/Products"), problem))
+        return QString();
+    return problem;
 }
 
 QString Installer::withStaleRemoved(const QString &script, const QStringList &elements)
@@ -406,6 +417,8 @@ void Installer::uninstall(const QList<InstalledProduct> &products, bool force)
                     composed.kept);
                 return;
             }
+            if (!m_unrecorded.isEmpty())
+                std::fprintf(stderr, "%s\n", qPrintable(m_unrecorded));
             QString problem;
             for (const InstalledProduct &product : products) {
                 if (product.user && !m_receipts.forgetUserPart(product.name, problem))

@@ -151,7 +151,8 @@ private:
     // list and this install will not make again (an element a newer bundle
     // dropped), so an upgrade leaves nothing stale behind.
     QString withStaleRemoved(const QString &script, const QStringList &elements);
-    void keepUserReceipts(const UserSideRecord &record);
+    // Records the run's user side; what could not be recorded, empty when all was.
+    QString keepUserReceipts(const UserSideRecord &record);
     void startLog(const QString &script);
 
     AppSettings &m_settings;
@@ -174,4 +175,6 @@ private:
     ReceiptBook m_receipts;
     // Products of the run in progress that could not be listed.
     QStringList m_unreadable;
+    // While a run's handler runs: what of its user side was not recorded.
+    QString m_unrecorded;
 };

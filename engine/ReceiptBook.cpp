@@ -1,8 +1,6 @@
 #include "engine/ReceiptBook.h"
 
 #include "engine/ProductNames.h"
-#include "engine/RunLog.h"
-#include "helper/ReceiptStore.h"
 #include "helper/SystemLocations.h"
 
 #include <algorithm>
@@ -17,49 +15,104 @@ QString withSlash(QString folder)
     return folder;
 }
 
-std::map<std::string, helper::Receipt> loadFrom(const QString &folder, QStringList &damaged)
+std::map<std::string, helper::Receipt> loadFrom(const helper::ReceiptStore &store,
+                                                QStringList &damaged)
 {
     std::map<std::string, helper::Receipt> receipts;
-    if (folder.isEmpty())
-        return receipts;
     std::vector<std::string> bad;
     std::string problem;
-    if (!helper::ReceiptStore(withSlash(folder).toStdString()).load(receipts, bad, problem))
-        damaged << QStringLiteral("%1: %2").arg(folder, QString::fromStdString(problem));
+    if (!store.load(receipts, bad, problem))
+        damaged << QStringLiteral("%1: %2").arg(QString::fromStdString(store.folder()),
+                                                QString::fromStdString(problem));
     for (const std::string &line : bad)
         damaged << QString::fromStdString(line);
     return receipts;
+}
+
+// What the user was left without a record of: the product, where, why, and
+// each path, since --uninstall will not know to remove them.
+QString unrecorded(const std::string &product, const std::vector<helper::ReceiptEntry> &entries,
+                   const QString &folder, const QString &why)
+{
+    if (entries.empty()) // only removals: the receipt still lists what is gone
+        return QStringLiteral("The user's receipt of %1 in \"%2\" could not be updated: %3.")
+            .arg(QString::fromStdString(product), folder, why);
+    QString text = QStringLiteral("The user's part of %1 was installed but could not be recorded "
+                                  "in \"%2\": %3. Not recorded, so --uninstall will not remove:")
+                       .arg(QString::fromStdString(product), folder, why);
+    for (const helper::ReceiptEntry &entry : entries)
+        text += QStringLiteral("\n    ") + QString::fromStdString(entry.path);
+    return text;
 }
 
 } // namespace
 
 ReceiptBook::ReceiptBook()
     : m_system(QString::fromUtf8(helper::locations::receipts.data(),
-                                 qsizetype(helper::locations::receipts.size()))),
-      m_user(defaultUserFolder())
+                                 qsizetype(helper::locations::receipts.size())))
 {}
 
-QString ReceiptBook::defaultUserFolder()
-{
-    const QString state = RunLog::defaultFolder();
-    return state.isEmpty() ? QString() : state + QStringLiteral("/receipts/");
-}
-
-void ReceiptBook::setFolders(const QString &system, const QString &user)
+void ReceiptBook::setFolders(const QString &system, const QString &user, uid_t systemOwner)
 {
     m_system = system;
+    m_systemOwner = systemOwner;
     m_user = user;
+    m_userGiven = true;
+}
+
+StateFolder ReceiptBook::userState(QString &folder) const
+{
+    if (m_userGiven) {
+        StateFolder state = StateFolder::at(m_user);
+        folder = m_user.isEmpty() ? QString() : withSlash(state.path());
+        return state;
+    }
+    StateFolder state = StateFolder::ofEnvironment();
+    folder = state.path().isEmpty() ? QString() : state.path() + QStringLiteral("/receipts/");
+    return state;
+}
+
+QString ReceiptBook::userFolder() const
+{
+    QString folder;
+    userState(folder);
+    return folder;
+}
+
+bool ReceiptBook::withUserStore(const std::function<void(const helper::ReceiptStore &)> &work,
+                                QString &problem) const
+{
+    QString folder;
+    const StateFolder state = userState(folder);
+    if (folder.isEmpty()) {
+        problem = state.problem().isEmpty() ? QStringLiteral("There is no folder for the user's "
+                                                             "receipts.")
+                                            : state.problem();
+        return false;
+    }
+    const helper::ReceiptStore store(folder.toStdString(), state.owner(),
+                                     state.followsOwnerLinks());
+    return state.run([&work, &store] { work(store); }, problem);
 }
 
 QList<InstalledProduct> ReceiptBook::load()
 {
     m_damaged.clear();
     std::map<std::string, InstalledProduct> joined;
-    for (auto &[name, receipt] : loadFrom(m_system, m_damaged)) {
+    for (auto &[name, receipt] : loadFrom(
+             helper::ReceiptStore(withSlash(m_system).toStdString(), m_systemOwner), m_damaged)) {
         joined[name].name = QString::fromStdString(name);
         joined[name].system = std::move(receipt);
     }
-    for (auto &[name, receipt] : loadFrom(m_user, m_damaged)) {
+    std::map<std::string, helper::Receipt> user;
+    QString problem;
+    const QString userPart = userFolder();
+    if (!userPart.isEmpty() &&
+        !withUserStore(
+            [this, &user](const helper::ReceiptStore &store) { user = loadFrom(store, m_damaged); },
+            problem))
+        m_damaged << QStringLiteral("%1: %2").arg(userPart, problem);
+    for (auto &[name, receipt] : user) {
         joined[name].name = QString::fromStdString(name);
         joined[name].user = std::move(receipt);
     }
@@ -76,49 +129,65 @@ QList<InstalledProduct> ReceiptBook::load()
 bool ReceiptBook::record(const UserSideRecord &run, const QString &user, const QString &bundle,
                          QString &problem)
 {
-    if (m_user.isEmpty() || (run.made().empty() && run.gone().empty()))
+    if ((run.made().empty() && run.gone().empty()) || (m_userGiven && m_user.isEmpty()))
         return true;
-    QStringList damaged;
-    std::map<std::string, helper::Receipt> receipts = loadFrom(m_user, damaged);
-    std::map<std::string, bool> changed;
-    for (const auto &[product, entries] : run.made()) {
-        helper::Receipt &receipt = receipts[product];
-        receipt.product = product;
-        for (const helper::ReceiptEntry &entry : entries)
-            receipt.put(entry);
-        receipt.bundle = bundle.toStdString();
-        changed[product] = true;
-    }
-    for (auto &[product, receipt] : receipts) {
-        for (const std::string &path : run.gone())
-            changed[product] = receipt.dropAt(path) || changed[product];
-    }
-    const helper::ReceiptStore store(withSlash(m_user).toStdString());
-    bool ok = true;
-    for (auto &[product, receipt] : receipts) {
-        if (!changed[product])
-            continue;
-        std::string why;
-        receipt.version = QUORVANTIC_VERSION;
-        receipt.time = helper::utcNow();
-        receipt.user = user.toStdString();
-        const bool done =
-            receipt.entries.empty() ? store.remove(product, why) : store.write(receipt, why);
-        if (!done) {
-            problem = QString::fromStdString(why);
-            ok = false;
+    QStringList failures;
+    const auto fold = [&run, &user, &bundle, &failures](const helper::ReceiptStore &store) {
+        QStringList damaged;
+        std::map<std::string, helper::Receipt> receipts = loadFrom(store, damaged);
+        std::map<std::string, bool> changed;
+        for (const auto &[product, entries] : run.made()) {
+            helper::Receipt &receipt = receipts[product];
+            receipt.product = product;
+            for (const helper::ReceiptEntry &entry : entries)
+                receipt.put(entry);
+            receipt.bundle = bundle.toStdString();
+            changed[product] = true;
         }
+        for (auto &[product, receipt] : receipts) {
+            for (const std::string &path : run.gone())
+                changed[product] = receipt.dropAt(path) || changed[product];
+        }
+        for (auto &[product, receipt] : receipts) {
+            if (!changed[product])
+                continue;
+            std::string why;
+            receipt.version = QUORVANTIC_VERSION;
+            receipt.time = helper::utcNow();
+            receipt.user = user.toStdString();
+            if (receipt.entries.empty() ? store.remove(product, why) : store.write(receipt, why))
+                continue;
+            const auto made = run.made().find(product);
+            failures << unrecorded(
+                product,
+                made != run.made().end() ? made->second : std::vector<helper::ReceiptEntry>(),
+                QString::fromStdString(store.folder()), QString::fromStdString(why));
+        }
+    };
+    QString refused;
+    if (!withUserStore(fold, refused)) {
+        for (const auto &[product, entries] : run.made())
+            failures << unrecorded(product, entries, userFolder(), refused);
+        if (run.made().empty())
+            failures << QStringLiteral("The user's receipts could not be updated: %1").arg(refused);
     }
-    return ok;
+    problem = failures.join(QLatin1Char('\n'));
+    return failures.isEmpty();
 }
 
 bool ReceiptBook::forgetUserPart(const QString &product, QString &problem)
 {
-    if (m_user.isEmpty())
+    if (userFolder().isEmpty())
         return true;
     std::string why;
-    if (helper::ReceiptStore(withSlash(m_user).toStdString()).remove(product.toStdString(), why))
-        return true;
-    problem = QString::fromStdString(why);
-    return false;
+    bool removed = false;
+    if (!withUserStore(
+            [&](const helper::ReceiptStore &store) {
+                removed = store.remove(product.toStdString(), why);
+            },
+            problem))
+        return false;
+    if (!removed)
+        problem = QString::fromStdString(why);
+    return removed;
 }

@@ -1,13 +1,17 @@
 #pragma once
 
+#include "engine/StateFolder.h"
 #include "engine/UserSideRecord.h"
 #include "helper/Receipt.h"
+#include "helper/ReceiptStore.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
+#include <unistd.h>
 
 // The receipts of what is installed: the system part the privileged side
 // keeps (root's, readable by all) and the user part kept in the user's state
@@ -22,16 +26,22 @@ struct InstalledProduct
     const helper::Receipt &summary() const { return system ? *system : *user; }
 };
 
+// Reads and writes the user part only as its folder's owner (engine/StateFolder.h):
+// as root for a user's folder, as that user, on a thread of its own.
 class ReceiptBook
 {
 public:
     ReceiptBook();
 
-    // The folders read; by default the system's and the user's own.
-    void setFolders(const QString &system, const QString &user);
+    // The folders read; by default the system's and the user's own (below the
+    // environment's state folder). An empty user folder means no user part.
+    // The system folder must belong to `systemOwner`: root for the system's
+    // own, this process for folders it keeps itself (tests, the demo).
+    void setFolders(const QString &system, const QString &user, uid_t systemOwner = ::geteuid());
     QString systemFolder() const { return m_system; }
-    QString userFolder() const { return m_user; }
-    static QString defaultUserFolder();
+    // The user part's folder as it is used by this process (root may keep its
+    // own instead, as StateFolder decides); empty when there is none.
+    QString userFolder() const;
 
     // Every product with a receipt, in the product list's order. Receipts that
     // cannot be read are named in damaged() with why, and count for nothing.
@@ -40,15 +50,31 @@ public:
 
     // Folds a run's user side into the user receipts: what it made is added to
     // each product's, what it removed is dropped from all; a receipt left with
-    // nothing is removed. `user` is whose data folder it was. False, with a
-    // line in `problem`, when a receipt could not be written.
+    // nothing is removed. `user` is whose data folder it was. False when a
+    // receipt could not be written, with `problem` naming for each product
+    // what was installed but is not recorded, and why.
     bool record(const UserSideRecord &run, const QString &user, const QString &bundle,
                 QString &problem);
     // Removes the user part of `product`'s receipt.
     bool forgetUserPart(const QString &product, QString &problem);
 
+    // Runs `work` with the user's receipt store, as its owner, and returns
+    // once it has ended: what opens or writes the store must happen inside.
+    // False, with why, when there is no user store or this process may not
+    // act there; `work` has then not run. For example:
+    //     book.withUserStore([&](const helper::ReceiptStore &store) {
+    //         lock = store.prepare(why);
+    //     }, problem);
+    bool withUserStore(const std::function<void(const helper::ReceiptStore &)> &work,
+                       QString &problem) const;
+
 private:
+    // The user part's state folder and the receipts folder in it.
+    StateFolder userState(QString &folder) const;
+
     QString m_system;
-    QString m_user;
+    uid_t m_systemOwner = 0;
+    QString m_user;           // given by setFolders
+    bool m_userGiven = false; // else the environment's
     QStringList m_damaged;
 };

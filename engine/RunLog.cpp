@@ -1,8 +1,7 @@
 #include "engine/RunLog.h"
 
-#include "script/UserAccount.h"
+#include "helper/SafePath.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
@@ -28,19 +27,9 @@ QString reason(int error)
     return QString::fromStdString(std::generic_category().message(error));
 }
 
-// Makes each missing folder of `path` in turn, so that the error returned
-// names what stopped it (0 when all are there). One that exists but is not a
-// folder is left for the file's creation to report.
-int makeFolder(const QByteArray &path)
+QString notWritten(const QString &folder, const QString &why)
 {
-    for (qsizetype i = 1; i <= path.size(); ++i) {
-        if (i < path.size() && path[i] != '/')
-            continue;
-        const QByteArray prefix = path.left(i);
-        if (!prefix.endsWith('/') && ::mkdir(prefix.constData(), 0700) != 0 && errno != EEXIST)
-            return errno;
-    }
-    return 0;
+    return QStringLiteral("The run's log could not be written in \"%1\": %2.").arg(folder, why);
 }
 
 // The offset from UTC as +hhmm, which every reader's tools understand.
@@ -79,32 +68,16 @@ bool isLogName(const QString &name)
 
 } // namespace
 
-QString RunLog::defaultFolder()
-{
-    QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    if (!QDir::isAbsolutePath(base)) {
-        QString home = qEnvironmentVariable("HOME");
-        if (!QDir::isAbsolutePath(home)) {
-            const std::optional<UserAccount> account = accountOf(::getuid());
-            home = account ? account->home : QString();
-        }
-        if (home.isEmpty())
-            return QString(); // no home at all: nowhere that is the user's own
-        base = home + QStringLiteral("/.local/state");
-    }
-    return QDir::cleanPath(base + QStringLiteral("/quorvantic-installer"));
-}
-
-RunLog::RunLog(const QString &script, const QString &folder, QDateTime now)
+RunLog::RunLog(const QString &script, const StateFolder &folder, QDateTime now)
     : m_start(now.isValid() ? std::move(now) : QDateTime::currentDateTime())
 {
-    if (!open(folder))
+    if (folder.path().isEmpty()) {
+        m_warning = QStringLiteral("The run's log has no folder to be written in.");
         return;
-    write(QStringLiteral("Quorvantic Plugin Installer run, started ") +
-          m_start.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz ")) + utcOffset(m_start) +
-          QLatin1Char('\n') + section(QStringLiteral("script"), script) +
-          section(QStringLiteral("commands"), QString()));
-    prune(folder);
+    }
+    QString problem;
+    if (!folder.run([this, &folder, &script] { start(folder, script); }, problem))
+        m_warning = notWritten(folder.path(), problem);
 }
 
 RunLog::~RunLog()
@@ -115,62 +88,78 @@ RunLog::~RunLog()
     close();
 }
 
-bool RunLog::open(const QString &folder)
+// Runs as the folder's owner: everything in the folder goes through its descriptor.
+void RunLog::start(const StateFolder &folder, const QString &script)
 {
-    if (folder.isEmpty()) {
-        m_warning = QStringLiteral("The run's log has no folder to be written in.");
-        return false;
+    const helper::OpenedFolder opened = folder.open(true);
+    if (!opened.fd.valid()) {
+        m_warning = notWritten(folder.path(), QString::fromStdString(opened.problem));
+        return;
     }
-    const QString cause = QStringLiteral("The run's log could not be written in \"%1\": %2.");
-    if (const int error = makeFolder(QFile::encodeName(folder))) {
-        m_warning = cause.arg(folder, reason(error));
-        return false;
-    }
+    if (!create(opened.fd.get(), folder.path()))
+        return;
+    write(QStringLiteral("Quorvantic Plugin Installer run, started ") +
+          m_start.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz ")) + utcOffset(m_start) +
+          QLatin1Char('\n') + section(QStringLiteral("script"), script) +
+          section(QStringLiteral("commands"), QString()));
+    prune(opened.fd.get());
+}
+
+bool RunLog::create(int folderFd, const QString &folder)
+{
     const QString stem =
-        QStringLiteral("/install-") + m_start.toString(QStringLiteral("yyyy-MM-dd'T'HH-mm-ss.zzz"));
+        QStringLiteral("install-") + m_start.toString(QStringLiteral("yyyy-MM-dd'T'HH-mm-ss.zzz"));
     for (int same = 1; same <= maxSameStart; ++same) {
-        const QString candidate = QDir::cleanPath(folder) + stem +
-                                  (same > 1 ? QStringLiteral("-%1").arg(same) : QString()) +
-                                  QStringLiteral(".log");
-        // O_EXCL: a run started in the same millisecond is never overwritten.
+        const QString name = stem + (same > 1 ? QStringLiteral("-%1").arg(same) : QString()) +
+                             QStringLiteral(".log");
+        // O_EXCL: a run started in the same millisecond is never overwritten,
+        // and with O_NOFOLLOW nothing is written through a link in its place.
         // O_CLOEXEC: the commands run must not inherit the log.
-        m_fd = ::open(QFile::encodeName(candidate).constData(),
-                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        m_fd = ::openat(folderFd, QFile::encodeName(name).constData(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (m_fd >= 0) {
-            m_path = candidate;
+            m_path = folder + QLatin1Char('/') + name;
             return true;
         }
         if (errno != EEXIST) {
-            m_warning = cause.arg(folder, reason(errno));
+            m_warning = notWritten(folder, reason(errno));
             return false;
         }
     }
-    m_warning = cause.arg(folder, reason(EEXIST));
+    m_warning = notWritten(folder, reason(EEXIST));
     return false;
 }
 
-void RunLog::prune(const QString &folder) const
+void RunLog::prune(int folderFd) const
 {
     struct Log
     {
-        QString path;
+        std::string name;
         qint64 modifiedMs;
     };
+    std::vector<helper::FolderEntry> entries;
+    std::string problem;
+    if (!helper::listFolder(folderFd, std::string(), entries, problem))
+        return; // retried next run
     std::vector<Log> logs;
-    const QString own = QFileInfo(m_path).fileName();
-    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::NoSymLinks);
-    for (const QFileInfo &entry : entries) {
-        if (entry.fileName() != own && isLogName(entry.fileName()))
-            logs.push_back({entry.filePath(), entry.lastModified().toMSecsSinceEpoch()});
+    const std::string own = QFile::encodeName(QFileInfo(m_path).fileName()).toStdString();
+    for (const helper::FolderEntry &entry : entries) {
+        struct stat status = {};
+        if (entry.name == own || !isLogName(QFile::decodeName(entry.name.c_str())) ||
+            ::fstatat(folderFd, entry.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(status.st_mode))
+            continue;
+        logs.push_back(
+            {entry.name, qint64(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1000000});
     }
     std::sort(logs.begin(), logs.end(), [](const Log &a, const Log &b) {
-        return a.modifiedMs != b.modifiedMs ? a.modifiedMs > b.modifiedMs : a.path > b.path;
+        return a.modifiedMs != b.modifiedMs ? a.modifiedMs > b.modifiedMs : a.name > b.name;
     });
     const qint64 oldestKept = m_start.toMSecsSinceEpoch() - keptAgeMs;
     for (std::size_t i = 0; i < logs.size(); ++i) {
-        // The new log is one of the kept ones.
+        // The new log is one of the kept ones; one left behind is retried next run.
         if (i + 1 >= std::size_t(keptLogs) || logs[i].modifiedMs < oldestKept)
-            QFile::remove(logs[i].path); // one left behind is retried next run
+            ::unlinkat(folderFd, logs[i].name.c_str(), 0);
     }
 }
 

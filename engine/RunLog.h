@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/StateFolder.h"
 #include "script/Evaluator.h"
 
 #include <QDateTime>
@@ -8,7 +9,9 @@
 
 // A plain-text log of one install run: the script, each command as it ran and
 // the run's answer, in a file of its own named by the run's start time. Starting
-// a log removes logs of this kind older than 30 days or beyond the newest 20.
+// a log removes logs of this kind older than 30 days or beyond the newest 20:
+// only regular files named as it names them, found and removed through the
+// folder's descriptor.
 //
 // A folder that cannot be written never stops the install: the log then does
 // nothing, path() is empty and warning() says why. A write that fails later
@@ -19,14 +22,10 @@
 class RunLog
 {
 public:
-    // The folder runs are logged in by default: XDG_STATE_HOME when it is an
-    // absolute path, else HOME/.local/state, then "quorvantic-installer"; empty
-    // when the user has no absolute home.
-    static QString defaultFolder();
-
-    // Starts a log of one run in `folder` (created if missing): writes the
-    // script, prunes old logs. `now` is the run's start (injectable for tests).
-    explicit RunLog(const QString &script, const QString &folder = defaultFolder(),
+    // Starts a log of one run in `folder` (created if missing) as that folder's
+    // owner (engine/StateFolder.h): writes the script, prunes old logs. `now`
+    // is the run's start (injectable for tests).
+    explicit RunLog(const QString &script, const StateFolder &folder = StateFolder::ofEnvironment(),
                     QDateTime now = QDateTime::currentDateTime());
     ~RunLog(); // closes the file
     RunLog(const RunLog &) = delete;
@@ -41,8 +40,9 @@ public:
     QString warning() const; // why nothing (more) is written, empty otherwise
 
 private:
-    bool open(const QString &folder);
-    void prune(const QString &folder) const;
+    void start(const StateFolder &folder, const QString &script);
+    bool create(int folderFd, const QString &folder);
+    void prune(int folderFd) const;
     void write(const QString &text);
     void close();
 

@@ -1,6 +1,7 @@
 #include "helper/ReceiptStore.h"
 
 #include "helper/SafePath.h"
+#include "helper/TrustedWalk.h"
 
 #include <cerrno>
 #include <cstring>
@@ -17,7 +18,7 @@ namespace {
 // Larger than any install's receipt could be; a bigger file is not one of ours.
 constexpr off_t maxReceiptSize = 256 * 1024 * 1024;
 
-OpenedFolder openStore(const std::string &folder, bool create)
+OpenedFolder openStore(const std::string &folder, bool create, uid_t owner, bool ownerLinks)
 {
     const SplitPath split = splitPath(folder, true);
     if (!split.ok) {
@@ -25,7 +26,13 @@ OpenedFolder openStore(const std::string &folder, bool create)
         refused.problem = split.problem;
         return refused;
     }
-    return openTrustedFolder(split.components, create);
+    WalkRules rules;
+    rules.create = create;
+    rules.folderMode = owner == 0 ? 0755 : 0700;
+    rules.owner = owner;
+    if (ownerLinks)
+        rules.linkOwner = owner;
+    return TrustedWalk(split.components, rules).run();
 }
 
 // The reason alone of a failure() text made for `error`; the whole text when
@@ -118,7 +125,9 @@ bool readReceipt(int folder, const std::string &name, std::string &text, std::st
 
 } // namespace
 
-ReceiptStore::ReceiptStore(std::string folder) : m_folder(std::move(folder)) {}
+ReceiptStore::ReceiptStore(std::string folder, uid_t owner, bool ownerLinks)
+    : m_folder(std::move(folder)), m_owner(owner), m_ownerLinks(ownerLinks)
+{}
 
 std::optional<StoreLock> ReceiptStore::prepare(std::string &problem) const
 {
@@ -148,7 +157,7 @@ std::optional<StoreLock> ReceiptStore::prepare(std::string &problem) const
 std::optional<StoreLock> ReceiptStore::lock(std::chrono::steady_clock::time_point deadline,
                                             std::string &problem) const
 {
-    OpenedFolder store = openStore(m_folder, true);
+    OpenedFolder store = openStore(m_folder, true, m_owner, m_ownerLinks);
     if (!store.fd.valid()) {
         problem = reasonOf(store.problem, errno);
         return std::nullopt;
@@ -191,7 +200,7 @@ void ReceiptStore::removeCreated(const PathComponents &components, std::size_t s
 bool ReceiptStore::load(std::map<std::string, Receipt> &receipts, std::vector<std::string> &damaged,
                         std::string &problem) const
 {
-    const OpenedFolder store = openStore(m_folder, false);
+    const OpenedFolder store = openStore(m_folder, false, m_owner, m_ownerLinks);
     if (!store.fd.valid()) {
         problem = store.problem;
         return store.missing;
@@ -228,7 +237,7 @@ bool ReceiptStore::write(const Receipt &receipt, std::string &problem) const
         problem = "no receipt can be named after \"" + receipt.product + '"';
         return false;
     }
-    const OpenedFolder store = openStore(m_folder, true);
+    const OpenedFolder store = openStore(m_folder, true, m_owner, m_ownerLinks);
     if (!store.fd.valid()) {
         problem = store.problem;
         return false;
@@ -250,7 +259,7 @@ bool ReceiptStore::write(const Receipt &receipt, std::string &problem) const
 
 bool ReceiptStore::remove(const std::string &product, std::string &problem) const
 {
-    const OpenedFolder store = openStore(m_folder, false);
+    const OpenedFolder store = openStore(m_folder, false, m_owner, m_ownerLinks);
     if (!store.fd.valid()) {
         problem = store.problem;
         return store.missing;

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 // The folder of receipts, one file a product, each replaced whole (written
@@ -17,8 +18,11 @@ namespace helper {
 class ReceiptStore
 {
 public:
-    // `folder` absolute, ending with "/".
-    explicit ReceiptStore(std::string folder);
+    // `folder` absolute, ending with "/", and belonging to `owner`; on the
+    // way to it only root's links are followed, and with `ownerLinks` the
+    // owner's too (a process's own store). Folders made for a store of
+    // root's get mode 0755, for a user's 0700.
+    explicit ReceiptStore(std::string folder, uid_t owner = ::geteuid(), bool ownerLinks = false);
 
     const std::string &folder() const { return m_folder; }
 
@@ -50,6 +54,8 @@ private:
     void removeCreated(const PathComponents &components, std::size_t stood) const;
 
     std::string m_folder;
+    uid_t m_owner;
+    bool m_ownerLinks;
     std::chrono::milliseconds m_lockWait{30000};
 };
 

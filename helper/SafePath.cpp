@@ -1,9 +1,10 @@
 #include "helper/SafePath.h"
 
+#include "helper/TrustedWalk.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,12 +16,13 @@ namespace helper {
 namespace {
 
 constexpr int folderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-constexpr int maxLinkHops = 40;
 
 std::string childPath(const std::string &parent, const std::string &name)
 {
     return parent == "/" ? "/" + name : parent + '/' + name;
 }
+
+} // namespace
 
 // The target of a link, read from a descriptor that holds the link itself,
 // so the link checked is the link read.
@@ -38,115 +40,6 @@ bool readLink(int linkFd, std::string &target)
         buffer.resize(buffer.size() * 2);
     }
 }
-
-void pushFrontComponents(std::deque<std::string> &pending, std::string_view path)
-{
-    std::vector<std::string> parts;
-    std::size_t from = 0;
-    while (from <= path.size()) {
-        std::size_t slash = path.find('/', from);
-        if (slash == std::string_view::npos)
-            slash = path.size();
-        if (slash > from)
-            parts.emplace_back(path.substr(from, slash - from));
-        from = slash + 1;
-    }
-    pending.insert(pending.begin(), parts.begin(), parts.end());
-}
-
-// One step of the trusted walk. `current` and `shown` move on to the next
-// folder, or, for a link root made, to where its target starts.
-class TrustedWalk
-{
-public:
-    explicit TrustedWalk(const PathComponents &components, bool create)
-        : m_pending(components.begin(), components.end()), m_create(create)
-    {}
-
-    OpenedFolder run()
-    {
-        OpenedFolder result;
-        m_current.reset(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!m_current.valid()) {
-            result.problem = failure("cannot open folder", "/");
-            return result;
-        }
-        while (!m_pending.empty()) {
-            std::string name = std::move(m_pending.front());
-            m_pending.pop_front();
-            if (name != "." && !step(name, result))
-                return result;
-        }
-        result.fd = std::move(m_current);
-        return result;
-    }
-
-private:
-    bool step(const std::string &name, OpenedFolder &result)
-    {
-        const std::string path = childPath(m_shown, name);
-        int fd = ::openat(m_current.get(), name.c_str(), folderFlags);
-        if (fd < 0 && errno == ENOENT && m_create) {
-            const bool made = ::mkdirat(m_current.get(), name.c_str(), 0755) == 0;
-            if (!made && errno != EEXIST) {
-                result.problem = failure("cannot create folder", path);
-                return false;
-            }
-            fd = ::openat(m_current.get(), name.c_str(), folderFlags);
-            // The mode is exact whatever the umask; a folder that was there is left alone.
-            if (fd >= 0 && made)
-                ::fchmod(fd, 0755);
-        }
-        if (fd >= 0) {
-            m_current.reset(fd);
-            m_shown = path;
-            return true;
-        }
-        if (errno == ELOOP || errno == ENOTDIR)
-            return followLink(name, path, result);
-        result.missing = errno == ENOENT;
-        result.problem = failure("cannot open folder", path);
-        return false;
-    }
-
-    bool followLink(const std::string &name, const std::string &path, OpenedFolder &result)
-    {
-        const UniqueFd link(
-            ::openat(m_current.get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-        struct stat status = {};
-        if (!link.valid() || ::fstat(link.get(), &status) != 0) {
-            result.problem = failure("cannot open folder", path);
-            return false;
-        }
-        if (!S_ISLNK(status.st_mode)) {
-            result.problem = "not a folder: " + path + " is " + describeType(status.st_mode);
-            return false;
-        }
-        if (status.st_uid != 0) {
-            result.problem = "refusing to follow a link not owned by root: " + path;
-            return false;
-        }
-        std::string target;
-        if (++m_hops > maxLinkHops || !readLink(link.get(), target) || target.empty()) {
-            result.problem = "cannot follow the link " + path;
-            return false;
-        }
-        if (target.front() == '/') {
-            m_current.reset(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            m_shown = "/";
-        }
-        pushFrontComponents(m_pending, target);
-        return m_current.valid();
-    }
-
-    std::deque<std::string> m_pending;
-    bool m_create;
-    UniqueFd m_current;
-    std::string m_shown = "/";
-    int m_hops = 0;
-};
-
-} // namespace
 
 UniqueFd::UniqueFd(UniqueFd &&other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
 
@@ -235,7 +128,10 @@ bool startsWith(const PathComponents &path, const PathComponents &root, bool str
 
 OpenedFolder openTrustedFolder(const PathComponents &components, bool create)
 {
-    return TrustedWalk(components, create).run();
+    WalkRules rules;
+    rules.create = create;
+    rules.createThroughLinks = true;
+    return TrustedWalk(components, rules).run();
 }
 
 OpenedFolder descendFolder(UniqueFd base, const PathComponents &components, std::size_t from,

@@ -61,6 +61,7 @@ struct OpenedFolder
 // Opens the folder at `components` from "/". A component that is a symbolic
 // link is followed only when the link itself belongs to root: only root could
 // have made it. With `create`, missing folders are made with mode 0755.
+// (helper/TrustedWalk.h: the same walk with other rules.)
 OpenedFolder openTrustedFolder(const PathComponents &components, bool create);
 
 // Descends from `base`, the folder of the first `from` components, through
@@ -68,6 +69,9 @@ OpenedFolder openTrustedFolder(const PathComponents &components, bool create);
 // `linkRefusal` followed by its path.
 OpenedFolder descendFolder(UniqueFd base, const PathComponents &components, std::size_t from,
                            std::size_t to, std::string_view linkRefusal);
+
+// The target of the link held by `linkFd` (opened with O_PATH | O_NOFOLLOW).
+bool readLink(int linkFd, std::string &target);
 
 // "a symbolic link", "a FIFO", "a folder", ... for a file type from st_mode.
 std::string describeType(mode_t mode);

@@ -1,5 +1,6 @@
 // The log of each install run: its text, its name, the pruning of old logs and
 // a folder that cannot be written.
+#include "../common/ScopedVariable.h"
 #include "engine/RunLog.h"
 
 #include <QDir>
@@ -61,32 +62,6 @@ CommandReport report(int number, const QString &command, bool privileged, qint64
     return r;
 }
 
-// Sets or (for a null value) removes a variable for one test, then restores it.
-class ScopedVariable
-{
-public:
-    ScopedVariable(const char *name, const QByteArray &value)
-        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
-    {
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~ScopedVariable()
-    {
-        if (m_had)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char *m_name;
-    bool m_had;
-    QByteArray m_old;
-};
-
 } // namespace
 
 class TestRunLog : public QObject
@@ -117,7 +92,7 @@ private slots:
             report(3, QStringLiteral("rm -rf \"/opt/Quorvantic/old\""), true, t0 + 877, 0, 0);
         refused.failure = ScriptError::raised(-60005, QStringLiteral("Refused %1 %2."), 4);
         {
-            RunLog log(script, dir.path(), now);
+            RunLog log(script, StateFolder::at(dir.path()), now);
             QVERIFY2(log.warning().isEmpty(), qPrintable(log.warning()));
             QCOMPARE(log.path(),
                      dir.filePath(QStringLiteral("install-2026-12-08T03-15-42.123.log")));
@@ -163,7 +138,7 @@ private slots:
         const QDateTime now = QDateTime::currentDateTime();
         QString answered;
         {
-            RunLog log(QStringLiteral("s"), dir.path(), now);
+            RunLog log(QStringLiteral("s"), StateFolder::at(dir.path()), now);
             answered = log.path();
             log.command(report(1, QStringLiteral("true"), false, now.toMSecsSinceEpoch(), 1, 0));
             QVERIFY(readAll(answered).endsWith(QStringLiteral(" #1 (user) true\n"
@@ -178,7 +153,7 @@ private slots:
 
         QString dropped;
         {
-            RunLog log(QStringLiteral("s"), dir.path(), now);
+            RunLog log(QStringLiteral("s"), StateFolder::at(dir.path()), now);
             dropped = log.path();
         }
         QVERIFY(dropped != answered);
@@ -191,9 +166,9 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QDateTime now = QDateTime::currentDateTime();
-        RunLog first(QStringLiteral("one"), dir.path(), now);
-        RunLog second(QStringLiteral("two"), dir.path(), now);
-        RunLog third(QStringLiteral("three"), dir.path(), now);
+        RunLog first(QStringLiteral("one"), StateFolder::at(dir.path()), now);
+        RunLog second(QStringLiteral("two"), StateFolder::at(dir.path()), now);
+        RunLog third(QStringLiteral("three"), StateFolder::at(dir.path()), now);
         QString stem = dir.filePath(logName(now));
         stem.chop(4);
         QCOMPARE(first.path(), stem + QStringLiteral(".log"));
@@ -206,7 +181,7 @@ private slots:
         // And all three are logs of this kind, pruned once too old.
         for (const RunLog *log : {&first, &second, &third})
             QVERIFY(touch(log->path(), now.addDays(-31)));
-        const RunLog later(QStringLiteral("later"), dir.path(), now);
+        const RunLog later(QStringLiteral("later"), StateFolder::at(dir.path()), now);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
                  QStringList{QFileInfo(later.path()).fileName()});
     }
@@ -253,7 +228,7 @@ private slots:
         QVERIFY(touch(linkNamedLikeLog, ancient, AT_SYMLINK_NOFOLLOW));
         others << folderNamedLikeLog << linkNamedLikeLog;
 
-        RunLog log(QStringLiteral("s"), dir.path(), now);
+        RunLog log(QStringLiteral("s"), StateFolder::at(dir.path()), now);
         QVERIFY(QFile::exists(log.path()));
         for (int i = 0; i < count; ++i)
             QVERIFY2(QFileInfo::exists(old[i]) == (i < kept), qPrintable(QString::number(i)));
@@ -267,9 +242,9 @@ private slots:
         QTest::addColumn<QString>("folder"); // under the temporary folder
         QTest::addColumn<QString>("reason");
         QTest::newRow("a file in its place") << "file"
-                                             << "Not a directory";
+                                             << "is a file";
         QTest::newRow("beneath a file") << "file/logs/more"
-                                        << "Not a directory";
+                                        << "is a file";
         QTest::newRow("a dangling link in its place") << "dangling"
                                                       << "No such file or directory";
     }
@@ -283,7 +258,7 @@ private slots:
         QVERIFY(QFile::link(dir.filePath(QStringLiteral("nowhere")),
                             dir.filePath(QStringLiteral("dangling"))));
         const QString path = dir.filePath(folder);
-        RunLog log(QStringLiteral("s"), path, QDateTime::currentDateTime());
+        RunLog log(QStringLiteral("s"), StateFolder::at(path), QDateTime::currentDateTime());
         QCOMPARE(log.path(), QString());
         QVERIFY2(log.warning().contains(QLatin1Char('"') + path + QLatin1Char('"')),
                  qPrintable(log.warning()));
@@ -308,7 +283,7 @@ private slots:
         QVERIFY(QDir().mkdir(folder));
         if (::geteuid() != 0) {
             QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
-            RunLog log(QStringLiteral("s"), folder);
+            RunLog log(QStringLiteral("s"), StateFolder::at(folder));
             QCOMPARE(log.path(), QString());
             QVERIFY2(log.warning().contains(QStringLiteral("Permission denied")),
                      qPrintable(log.warning()));
@@ -325,7 +300,7 @@ private slots:
                     ::mount(nullptr, target.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
                             nullptr) != 0)
                     ::_exit(77);
-                RunLog log(QStringLiteral("s"), folder);
+                RunLog log(QStringLiteral("s"), StateFolder::at(folder));
                 log.finish(QStringLiteral("a"));
                 const bool refused =
                     log.path().isEmpty() &&
@@ -375,7 +350,7 @@ private slots:
         }
         const ScopedVariable state("XDG_STATE_HOME", stateHome);
         const ScopedVariable homeVariable("HOME", home);
-        QCOMPARE(RunLog::defaultFolder(), expected);
+        QCOMPARE(StateFolder::environmentFolder(), expected);
     }
 };
 
