@@ -49,9 +49,36 @@ int printLicense()
     return outputStatus(writeTo(stdout, text));
 }
 
+// Why the bundle's products cannot be installed as they are (no product, no
+// element, a name that cannot be installed); fills the installer's products.
+std::optional<QString> nothingToInstall(Installer &installer)
+{
+    QString problem = installer.bundleProblem();
+    if (problem.isEmpty()) {
+        installer.fillProducts();
+        problem = installer.refusal();
+    }
+    if (problem.isEmpty())
+        return std::nullopt;
+    return problem;
+}
+
+// The script the Install button would run. A bundle it would refuse gets no
+// script but the reason, with the status the unattended install gives it.
+int printScript()
+{
+    AppSettings settings;
+    Installer installer(settings);
+    if (const std::optional<QString> problem = nothingToInstall(installer)) {
+        writeTo(stderr, QStringLiteral("No install script: %1\n").arg(*problem));
+        return CommandLine::usageError;
+    }
+    return outputStatus(writeTo(stdout, installer.composeInstallScript() + QLatin1Char('\n')));
+}
+
 // A bundle that cannot be installed from as given: said before anything is
-// asked or run.
-std::optional<QString> unusableBundle(const Installer &installer)
+// asked or run. Fills the installer's products.
+std::optional<QString> unusableBundle(Installer &installer)
 {
     Document document;
     document.setResourcesFolder(installer.resourcesFolder());
@@ -60,10 +87,7 @@ std::optional<QString> unusableBundle(const Installer &installer)
         return QStringLiteral("the licence could not be read from %1, so it cannot have been "
                               "accepted; nothing was installed.")
             .arg(document.resourcesFolder());
-    const QString problem = installer.bundleProblem();
-    if (!problem.isEmpty())
-        return problem;
-    return std::nullopt;
+    return nothingToInstall(installer);
 }
 
 // SIGINT and SIGTERM stop the run after the command that is running; the
@@ -91,7 +115,6 @@ int installUnattended(bool progress)
         writeTo(stderr, QStringLiteral("Installation failed: %1\n").arg(*problem));
         return CommandLine::usageError;
     }
-    installer.fillProducts();
     watchForInterrupts(installer);
     // Progress goes to standard error, never into what standard output says.
     if (progress || ::isatty(STDERR_FILENO))
@@ -237,12 +260,8 @@ int runAction(const QCommandLineParser &parser, const Options &o)
     if (parser.isSet(o.uninstall) || parser.isSet(o.printUninstall))
         return ReceiptCommands::uninstall({parser.positionalArguments(), parser.isSet(o.yes),
                                            parser.isSet(o.force), parser.isSet(o.printUninstall)});
-    if (parser.isSet(o.printScript)) {
-        AppSettings settings;
-        Installer installer(settings);
-        installer.fillProducts();
-        return outputStatus(writeTo(stdout, installer.composeInstallScript() + QLatin1Char('\n')));
-    }
+    if (parser.isSet(o.printScript))
+        return printScript();
     if (!parser.isSet(o.acceptLicense)) {
         writeTo(stderr,
                 QStringLiteral("An unattended installation needs the licence accepted: read it "

@@ -1,6 +1,7 @@
 #include "engine/Installer.h"
 
 #include "core/Diagnostics.h"
+#include "engine/ElementOwners.h"
 #include "engine/FinderProbe.h"
 #include "engine/FolderListing.h"
 #include "engine/InputHold.h"
@@ -127,6 +128,8 @@ Installer::Plan Installer::plan() const
         // The listing gives plain paths without a trailing "/".
         plan.elements.append(listing.subfolders);
     }
+    if (plan.refusal.isEmpty())
+        plan.refusal = ElementOwners::sharedNameProblem(plan.elements);
     if (plan.refusal.isEmpty() && plan.elements.isEmpty()) {
         const QString problem = bundleProblem();
         if (!problem.isEmpty())

@@ -77,6 +77,10 @@ public:
     // not UTF-8); empty when the bundle can be installed from.
     QString bundleProblem() const;
 
+    // Why installSelectedProducts() would run nothing for the selected
+    // products (the failure it would show); empty when they can be installed.
+    QString refusal() const { return plan().refusal; }
+
     // The direct sub-folders of every selected product, in product order.
     QStringList elementsToCopy() const;
     // The install script for the selected products, composed but not run.

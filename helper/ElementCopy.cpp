@@ -1,6 +1,7 @@
 #include "helper/ElementCopy.h"
 
 #include "helper/SafePath.h"
+#include "helper/SourceFile.h"
 
 #include <cerrno>
 #include <dirent.h>
@@ -14,17 +15,11 @@ namespace helper {
 namespace {
 
 constexpr int folderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-constexpr int fileFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
 
-std::string notInstallable(const std::string &path, mode_t mode)
-{
-    return path + " is " + describeType(mode) + " and cannot be installed";
-}
-
-std::string changed(const std::string &path)
-{
-    return path + " changed while it was being installed";
-}
+// What lands in root's folders is never writable by the group or others,
+// whatever the bundle says: only root may change installed plug-in code. The
+// executable bits stay, set-ID and sticky bits go.
+constexpr mode_t installedBits = 0755;
 
 bool installable(mode_t type)
 {
@@ -62,7 +57,7 @@ UniqueFd openSourceFolder(int parentFd, const std::string &name, const std::stri
 {
     UniqueFd fd(::openat(parentFd, name.c_str(), folderFlags));
     if (!fd.valid())
-        problem = errno == ELOOP || errno == ENOTDIR ? changed(path)
+        problem = errno == ELOOP || errno == ENOTDIR ? changedWhileInstalling(path)
                                                      : failure("cannot open folder", path);
     return fd;
 }
@@ -124,8 +119,8 @@ struct Place
 class TreeCopier
 {
 public:
-    TreeCopier(std::string &problem, std::function<bool()> stopped)
-        : m_problem(problem), m_stopped(std::move(stopped))
+    TreeCopier(std::string &problem, const CopyEnds &ends)
+        : m_problem(problem), m_stopped(ends.stopped), m_leaseWait(ends.leaseWait)
     {}
 
     bool copyFolder(int sourceFd, const Place &place, int depth);
@@ -136,9 +131,11 @@ private:
     bool copyFile(const Place &place);
     bool copyLink(const Place &place);
     bool copyData(int in, int out, off_t size, const std::string &path);
+    bool settleFolderMode(int fd, bool created, mode_t sourceMode, const std::string &path);
 
     std::string &m_problem;
     std::function<bool()> m_stopped;
+    std::chrono::milliseconds m_leaseWait;
     std::vector<char> m_buffer;
     bool m_noRangeCopy = false; // copy_file_range failed for good between these folders
 };
@@ -181,9 +178,22 @@ bool TreeCopier::copyFolder(int sourceFd, const Place &place, int depth)
         if (!done)
             return false;
     }
-    // A new folder gets its mode once filled; one that was there keeps its own.
-    if (created && ::fchmod(destination.get(), status.st_mode & 0777) != 0) {
-        m_problem = failure("cannot set the mode of", place.destinationPath);
+    return settleFolderMode(destination.get(), created, status.st_mode, place.destinationPath);
+}
+
+// A new folder gets its mode once filled, the bundle's within the installed
+// bits; one that was there keeps its own within them (an earlier installer
+// may have left it writable by others).
+bool TreeCopier::settleFolderMode(int fd, bool created, mode_t sourceMode, const std::string &path)
+{
+    struct stat now = {};
+    if (::fstat(fd, &now) != 0) {
+        m_problem = failure("cannot read", path);
+        return false;
+    }
+    const mode_t wanted = (created ? sourceMode : now.st_mode) & installedBits;
+    if ((now.st_mode & 07777) != wanted && ::fchmod(fd, wanted) != 0) {
+        m_problem = failure("cannot set the mode of", path);
         return false;
     }
     return true;
@@ -194,10 +204,10 @@ UniqueFd TreeCopier::destinationFolder(const Place &place, bool &created)
     const int parent = place.destinationFolder;
     struct stat status = {};
     if (::fstatat(parent, place.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (!S_ISDIR(status.st_mode) &&
-            !removeEntry(parent, place.name, place.destinationPath, m_problem))
+        // Root writes only into folders of its own.
+        created = !S_ISDIR(status.st_mode) || status.st_uid != ::geteuid();
+        if (created && !removeEntry(parent, place.name, place.destinationPath, m_problem))
             return {};
-        created = !S_ISDIR(status.st_mode);
     } else if (errno == ENOENT) {
         created = true;
     } else {
@@ -228,25 +238,18 @@ bool TreeCopier::clearFolderAt(const Place &place)
 bool TreeCopier::copyFile(const Place &place)
 {
     if (m_stopped && m_stopped()) {
-        m_problem = "the install was stopped before " + place.sourcePath + " was copied";
+        m_problem = stoppedBefore(place.sourcePath);
         return false;
     }
-    const UniqueFd in(::openat(place.sourceFolder, place.name.c_str(), fileFlags));
     struct stat status = {};
-    if (!in.valid() || ::fstat(in.get(), &status) != 0) {
-        m_problem =
-            errno == ELOOP ? changed(place.sourcePath) : failure("cannot read", place.sourcePath);
-        return false;
-    }
-    if (!S_ISREG(status.st_mode)) {
-        m_problem = notInstallable(place.sourcePath, status.st_mode);
-        return false;
-    }
-    if (!clearFolderAt(place))
+    const UniqueFd in =
+        openSourceFile({place.sourceFolder, place.name, place.sourcePath, m_leaseWait, m_stopped},
+                       status, m_problem);
+    if (!in.valid() || !clearFolderAt(place))
         return false;
     std::string temporary;
     UniqueFd out = createTemporaryFile(place.destinationFolder, place.destinationPath,
-                                       status.st_mode & 0777, temporary, m_problem);
+                                       status.st_mode & installedBits, temporary, m_problem);
     if (!out.valid())
         return false;
     bool ok = copyData(in.get(), out.get(), status.st_size, place.destinationPath);
@@ -314,8 +317,8 @@ bool TreeCopier::copyLink(const Place &place)
 {
     std::string target;
     if (!readLinkAt(place.sourceFolder, place.name, target)) {
-        m_problem =
-            errno == EINVAL ? changed(place.sourcePath) : failure("cannot read", place.sourcePath);
+        m_problem = errno == EINVAL ? changedWhileInstalling(place.sourcePath)
+                                    : failure("cannot read", place.sourcePath);
         return false;
     }
     return clearFolderAt(place) && replaceWithLink(place.destinationFolder, place.name, target,
@@ -345,7 +348,7 @@ bool copyElementTree(const CopyEnds &ends, std::string &problem)
         return false;
     const Place top{ends.sourceFolderFd, ends.destinationFolderFd, ends.elementName,
                     ends.sourcePath, ends.destinationPath};
-    return TreeCopier(problem, ends.stopped).copyFolder(element.get(), top, 0);
+    return TreeCopier(problem, ends).copyFolder(element.get(), top, 0);
 }
 
 } // namespace helper

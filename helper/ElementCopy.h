@@ -1,5 +1,7 @@
 #pragma once
 
+#include "helper/SourceFile.h"
+
 #include <functional>
 #include <string>
 
@@ -16,13 +18,18 @@ struct CopyEnds
     std::string destinationPath; // where the element lands, for messages
     // Asked before each file: true ends the copy there (the run was stopped).
     std::function<bool()> stopped;
+    // How long a file another program holds a lease on is waited for.
+    std::chrono::milliseconds leaseWait = defaultLeaseWait;
 };
 
 // The whole element is looked over first, so an element holding a device
 // node, FIFO or socket, or nested too deep, is refused before anything is
 // written; each file is checked again on its open descriptor as it is copied.
-// New files and folders get the source's permission bits (no set-ID or sticky
-// bits); a destination entry of the wrong type is removed, never followed.
+// New files and folders get the source's permission bits within 0755: never
+// writable by the group or others, no set-ID or sticky bits, executable bits
+// kept; a folder that was there is held to the same bits. A destination
+// entry of the wrong type, or a folder another user owns, is removed, never
+// followed.
 bool copyElementTree(const CopyEnds &ends, std::string &problem);
 
 } // namespace helper

@@ -2,6 +2,7 @@
 // interpreter and privileged session, so a composed install script can be
 // checked without the window.
 #include "script/Interpreter.h"
+#include "script/tool/StopSignals.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -71,16 +72,23 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    const ScriptRun run = Interpreter(Interpreter::platformContext()).run(source);
+    // Only now: until the script runs, a signal ends the tool as it would any program.
+    StopSignals::install();
+    EvaluationContext context = Interpreter::platformContext();
+    context.stopRequested = StopSignals::stopFlag();
+    const ScriptRun run = Interpreter(std::move(context)).run(source);
+    int status = 0;
     if (!run.created) {
         writeTo(stderr, QStringLiteral("Error: the script is not valid text\n"));
-        return 2;
-    }
-    if (run.error) {
+        status = 2;
+    } else if (run.error) {
         writeTo(stderr, QStringLiteral("Error: ") + run.error->description() + QLatin1Char('\n'));
-        return run.error->isCompileError() ? 2 : 1;
-    }
-    if (run.result)
+        status = run.error->isCompileError() ? 2 : 1;
+    } else if (run.result) {
         writeTo(stdout, *run.result + QLatin1Char('\n'));
-    return 0;
+    }
+    // Stopped by a signal: the status says which, as a shell's would.
+    if (const int signal = StopSignals::received())
+        return 128 + signal;
+    return status;
 }

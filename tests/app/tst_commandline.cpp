@@ -20,10 +20,10 @@ struct Run
     QByteArray err;
 };
 
-Run runInstaller(const QStringList &arguments)
+Run runProgram(const QString &program, const QStringList &arguments)
 {
     QProcess process;
-    process.start(QStringLiteral(QUORVANTIC_BIN_DIR "/quorvantic-installer"), arguments);
+    process.start(program, arguments);
     Run run;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
         return run;
@@ -31,6 +31,43 @@ Run runInstaller(const QStringList &arguments)
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
+}
+
+Run runInstaller(const QStringList &arguments)
+{
+    return runProgram(QStringLiteral(QUORVANTIC_BIN_DIR "/quorvantic-installer"), arguments);
+}
+
+// A copy of the installer in a bundle laid out with `entries` below its
+// resources folder ("/" at the end: a folder; else a file copied from the
+// demo resources). Returns the resources folder.
+QString makeBundle(const QTemporaryDir &bundle, const QStringList &entries)
+{
+    QDir().mkpath(bundle.filePath("usr/bin"));
+    QFile::copy(QStringLiteral(QUORVANTIC_BIN_DIR "/quorvantic-installer"),
+                bundle.filePath("usr/bin/quorvantic-installer"));
+    const QString resources = bundle.filePath("usr/share/quorvantic-installer");
+    for (const QString &entry : entries) {
+        const QString path = resources + '/' + entry;
+        if (entry.endsWith('/'))
+            QDir().mkpath(path);
+        else if (QDir().mkpath(QFileInfo(path).path()))
+            QFile::copy(QStringLiteral(QUORVANTIC_RESOURCES_DIR "/") + entry, path);
+    }
+    QProcess::execute("chmod", {"-R", "a+rX", bundle.path()});
+    return resources;
+}
+
+// Runs the bundle's installer; as an unprivileged user where the tests run as
+// root, so that nothing could reach the system's folders.
+Run runBundled(const QTemporaryDir &bundle, const QStringList &arguments)
+{
+    QStringList command = QStringList{bundle.filePath("usr/bin/quorvantic-installer")} + arguments;
+    if (::geteuid() == 0)
+        command =
+            QStringList{"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"} + command;
+    const QString program = command.takeFirst();
+    return runProgram(program, command);
 }
 
 } // namespace
@@ -133,8 +170,7 @@ private slots:
 
     // A bundle that cannot be installed from as it is: said, with status 64,
     // before anything is asked or run. The installer runs from a copy of the
-    // bundle laid out for each case, and as an unprivileged user where the
-    // tests run as root, so that nothing could reach the system's folders.
+    // bundle laid out for each case.
     void unusableBundle_data()
     {
         QTest::addColumn<QStringList>("entries");
@@ -149,37 +185,60 @@ private slots:
         QTest::newRow("no product")
             << QStringList{"QuorvanticEULA.rtf", "Products/"}
             << "Installation failed: There is nothing to install: \"@/Products\" holds no product.";
+        QTest::newRow("a product without elements")
+            << QStringList{"QuorvanticEULA.rtf", "Products/A/", "Products/B/"}
+            << "Installation failed: There is nothing to install: the products hold no element "
+               "folder.";
+        QTest::newRow("two products sharing an element name")
+            << QStringList{"QuorvanticEULA.rtf", "Products/Alpha 1/Shared Plugin/",
+                           "Products/Beta 1/Shared Plugin/"}
+            << "Installation failed: The products \"Alpha 1\" and \"Beta 1\" both hold an "
+               "element folder named \"Shared Plugin\"; nothing was installed.";
     }
     void unusableBundle()
     {
         QFETCH(QStringList, entries);
         QFETCH(QString, message);
         QTemporaryDir bundle;
-        QVERIFY(QDir().mkpath(bundle.filePath("usr/bin")));
-        const QString installer = bundle.filePath("usr/bin/quorvantic-installer");
-        QVERIFY(QFile::copy(QStringLiteral(QUORVANTIC_BIN_DIR "/quorvantic-installer"), installer));
-        const QString resources = bundle.filePath("usr/share/quorvantic-installer");
-        for (const QString &entry : entries) {
-            const QString path = resources + '/' + entry;
-            if (entry.endsWith('/'))
-                QVERIFY(QDir().mkpath(path));
-            else
-                QVERIFY(QDir().mkpath(QFileInfo(path).path()) &&
-                        QFile::copy(QStringLiteral(QUORVANTIC_RESOURCES_DIR "/") + entry, path));
-        }
-        QVERIFY(QProcess::execute("chmod", {"-R", "a+rX", bundle.path()}) == 0);
-        QStringList command{installer, "--unattended", "--accept-license"};
-        if (::geteuid() == 0)
-            command =
-                QStringList{"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"} +
-                command;
-        QProcess process;
-        process.start(command.takeFirst(), command);
-        QVERIFY(process.waitForFinished(60000));
-        const QByteArray err = process.readAllStandardError();
-        QCOMPARE(process.exitCode(), 64);
-        QVERIFY2(err.contains(QString(message).replace('@', resources).toUtf8()), err.constData());
-        QVERIFY(!process.readAllStandardOutput().contains("SCRIPT -- "));
+        const QString resources = makeBundle(bundle, entries);
+        const Run run = runBundled(bundle, {"--unattended", "--accept-license"});
+        QCOMPARE(run.status, 64);
+        QVERIFY2(run.err.contains(QString(message).replace('@', resources).toUtf8()),
+                 run.err.constData());
+        QVERIFY(!run.out.contains("SCRIPT -- "));
+    }
+
+    // --print-script prints no script for a bundle the install would refuse,
+    // but why, with the unattended install's status.
+    void printScriptRefuses_data()
+    {
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no product") << QStringList{"Products/"}
+                                    << "No install script: There is nothing to install: "
+                                       "\"@/Products\" holds no product.\n";
+        QTest::newRow("a product without elements")
+            << QStringList{"Products/Alpha 1/"}
+            << "No install script: There is nothing to install: the products hold no element "
+               "folder.\n";
+        QTest::newRow("two products sharing an element name")
+            << QStringList{"Products/Alpha 1/Shared Plugin/", "Products/Alpha 1/Alpha Plugin/",
+                           "Products/Beta 1/Shared Plugin/"}
+            << "No install script: The products \"Alpha 1\" and \"Beta 1\" both hold an element "
+               "folder named \"Shared Plugin\"; nothing was installed.\n";
+    }
+    void printScriptRefuses()
+    {
+        QFETCH(QStringList, entries);
+        QFETCH(QString, message);
+        QTemporaryDir bundle;
+        const QString resources = makeBundle(bundle, entries);
+        const Run run = runBundled(bundle, {"--print-script"});
+        QCOMPARE(run.status, 64);
+        // Qt may say something of its own first.
+        QVERIFY2(run.err.endsWith(QString(message).replace('@', resources).toUtf8()),
+                 run.err.constData());
+        QCOMPARE(run.out, QByteArray());
     }
 };
 

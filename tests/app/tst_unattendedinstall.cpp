@@ -86,7 +86,8 @@ private slots:
         QTemporaryDir resources;
         const QStringList folders{"\U0001F600 Glow", "\uFB01ne Grain", "alpha"};
         for (const QString &folder : folders)
-            QVERIFY(QDir().mkpath(resources.path() + "/Products/" + folder + "/Element"));
+            QVERIFY(
+                QDir().mkpath(resources.path() + "/Products/" + folder + '/' + folder + " Plugin"));
         AppSettings settings;
         Installer installer(settings);
         installer.setResourcesFolder(resources.path());

@@ -346,7 +346,7 @@ private slots:
         QCOMPARE(modeOf(to + "/Contents/secret.dat"), mode_t(S_IFREG | 0640));
         QCOMPARE(modeOf(to + "/Contents/MacOS"), mode_t(S_IFDIR | 0750));
         QCOMPARE(modeOf(to + "/Contents/MacOS/run"), mode_t(S_IFREG | 0755));
-        QCOMPARE(modeOf(to + "/Contents/Shared"), mode_t(S_IFDIR | 0775));
+        QCOMPARE(modeOf(to + "/Contents/Shared"), mode_t(S_IFDIR | 0755));
         QCOMPARE(modeOf(to + "/Contents/Resources/deep/leaf.txt"), mode_t(S_IFREG | 0600));
         QVERIFY(S_ISLNK(modeOf(to + "/Current")));
         QCOMPARE(linkTarget(to + "/Current"), std::string("Contents/Resources"));

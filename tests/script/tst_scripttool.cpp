@@ -1,6 +1,10 @@
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
+#include <csignal>
 
 namespace {
 
@@ -82,6 +86,74 @@ private slots:
         QCOMPARE(process.readAllStandardOutput(), out);
         QCOMPARE(process.readAllStandardError(), err);
         QCOMPARE(process.exitCode(), exitCode);
+    }
+
+    // A signal while a user-side command runs: the command has its grace (5 s)
+    // and is then ended with its process group, no further command starts,
+    // and the tool says why and exits with 128 plus the signal, leaving
+    // nothing of the command running. A second SIGINT ends the tool at once.
+    void signalStopsTheRun_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("twice");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("SIGTERM") << SIGTERM << false << 143;
+        QTest::newRow("SIGINT") << SIGINT << false << 130;
+        QTest::newRow("SIGINT twice") << SIGINT << true << 130;
+    }
+    void signalStopsTheRun()
+    {
+        QFETCH(int, signal);
+        QFETCH(bool, twice);
+        QFETCH(int, exitCode);
+        QTemporaryDir dir;
+        const QString pidFile = dir.filePath("pid");
+        const QString after = dir.filePath("after");
+        QFile script(dir.filePath("script.applescript"));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("do shell script \"echo $$ > '%1'; sleep 30\"\n"
+                                    "do shell script \"touch '%2'\"\n")
+                         .arg(pidFile, after)
+                         .toUtf8());
+        script.close();
+        QProcess process;
+        process.start(tool, {script.fileName()});
+        QVERIFY(process.waitForStarted());
+        // Taken once: a process that has ended has id 0, and kill(0) would
+        // signal this test's own process group.
+        const pid_t toolPid = pid_t(process.processId());
+        QVERIFY(toolPid > 0);
+        pid_t shell = 0;
+        for (int i = 0; i < 400 && shell <= 0; ++i) {
+            QTest::qWait(50);
+            QFile recorded(pidFile);
+            if (recorded.open(QIODevice::ReadOnly))
+                shell = recorded.readAll().trimmed().toInt();
+        }
+        QVERIFY2(shell > 0, "the command never ran");
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(::kill(toolPid, signal) == 0);
+        if (twice) {
+            QTest::qWait(200);
+            QVERIFY(::kill(toolPid, signal) == 0);
+        }
+        const bool ended = process.waitForFinished(30000);
+        const qint64 took = timer.elapsed();
+        if (twice) // what the tool could not wait for is ended here
+            ::kill(-shell, SIGKILL);
+        QVERIFY(ended);
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), exitCode);
+        QVERIFY2(took < (twice ? 3000 : 20000), qPrintable(QString::number(took)));
+        QVERIFY(process.readAllStandardError().startsWith("Error: "));
+        QVERIFY(!QFile::exists(after));
+        if (!twice) {
+            // Neither the shell nor anything of its process group is left,
+            // once what was ended as the tool exited has been reaped.
+            QVERIFY(::kill(shell, 0) != 0 && errno == ESRCH);
+            QTRY_VERIFY_WITH_TIMEOUT(::kill(-shell, 0) != 0 && errno == ESRCH, 5000);
+        }
     }
 
     void usage_data()
