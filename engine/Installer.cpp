@@ -105,7 +105,7 @@ QString Installer::bundleProblem() const
     return QString();
 }
 
-Installer::Plan Installer::plan() const
+Installer::Plan Installer::plan(bool report) const
 {
     Plan plan;
     if (!m_licenseReadable)
@@ -117,7 +117,8 @@ Installer::Plan Installer::plan() const
             continue;
         const FolderListing listing = listSubfolders(it.key());
         if (!listing.ok) {
-            printDiagnostic(QStringLiteral("Fail__ ") + listing.error);
+            if (report)
+                printDiagnostic(QStringLiteral("Fail__ ") + listing.error);
             plan.unreadable.append(listing.error);
             continue;
         }
@@ -161,6 +162,14 @@ void Installer::installSelectedProducts()
         failWithoutRunning(planned.refusal);
         return;
     }
+    // What the user's side makes must be recorded: the store is ready and
+    // held before anything runs, or nothing runs.
+    QString storeProblem;
+    const std::optional<helper::StoreLock> userStore = m_receipts.prepareUserStore(storeProblem);
+    if (!storeProblem.isEmpty()) {
+        failWithoutRunning(storeProblem + QStringLiteral(" Nothing was installed."));
+        return;
+    }
     const QString script =
         withStaleRemoved(InstallScriptComposer::compose(
                              planned.elements, Product::installLocations(), ShellDialect::gnu),
@@ -175,6 +184,7 @@ void Installer::installSelectedProducts()
     performScript(script);
     m_unreadable.clear();
     m_elementProducts.clear();
+    m_receipts.tidyUserStore();
 }
 
 void Installer::startLog(const QString &script)
@@ -387,6 +397,13 @@ QString Installer::withStaleRemoved(const QString &script, const QStringList &el
 
 void Installer::uninstall(const QList<InstalledProduct> &products, bool force)
 {
+    QString storeProblem;
+    const std::optional<helper::StoreLock> userStore = m_receipts.prepareUserStore(storeProblem);
+    if (!storeProblem.isEmpty()) {
+        emit uninstallFinished(RunEnd::failed,
+                               storeProblem + QStringLiteral(" Nothing was removed."), {});
+        return;
+    }
     const UninstallComposer::Composed composed =
         UninstallComposer::compose(products, m_receipts.systemFolder(), force,
                                    UninstallComposer::othersThan(m_receipts.load(), products));
@@ -432,4 +449,5 @@ void Installer::uninstall(const QList<InstalledProduct> &products, bool force)
         },
         log);
     m_uninstalling = false;
+    m_receipts.tidyUserStore();
 }

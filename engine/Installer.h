@@ -79,7 +79,7 @@ public:
 
     // Why installSelectedProducts() would run nothing for the selected
     // products (the failure it would show); empty when they can be installed.
-    QString refusal() const { return plan().refusal; }
+    QString refusal() const { return plan(false).refusal; }
 
     // The direct sub-folders of every selected product, in product order.
     QStringList elementsToCopy() const;
@@ -137,7 +137,8 @@ private:
         QStringList unreadable; // one line per product that could not be listed
         QString refusal;        // why nothing may run at all
     };
-    Plan plan() const;
+    // `report`: a product that cannot be listed is also printed ("Fail__ ").
+    Plan plan(bool report = true) const;
     // The summary's failure without running anything.
     void failWithoutRunning(const QString &message);
 

@@ -191,3 +191,34 @@ bool ReceiptBook::forgetUserPart(const QString &product, QString &problem)
         problem = QString::fromStdString(why);
     return removed;
 }
+
+std::optional<helper::StoreLock> ReceiptBook::prepareUserStore(QString &problem) const
+{
+    problem.clear();
+    QString folder = userFolder();
+    if (folder.isEmpty())
+        return std::nullopt;
+    std::optional<helper::StoreLock> lock;
+    std::string why;
+    QString refusal;
+    if (!withUserStore([&](const helper::ReceiptStore &store) { lock = store.prepare(why); },
+                       refusal))
+        why = refusal.toStdString();
+    if (lock)
+        return lock;
+    if (folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    QString reason = QString::fromStdString(why);
+    if (reason.endsWith(QLatin1Char('.')))
+        reason.chop(1);
+    problem = QStringLiteral("The receipts cannot be kept in %1: %2.").arg(folder, reason);
+    return std::nullopt;
+}
+
+void ReceiptBook::tidyUserStore() const
+{
+    if (userFolder().isEmpty())
+        return;
+    QString problem; // a folder left behind holds nothing and harms nothing
+    withUserStore([](const helper::ReceiptStore &store) { store.removeEmptyStore(); }, problem);
+}

@@ -58,6 +58,15 @@ public:
     // Removes the user part of `product`'s receipt.
     bool forgetUserPart(const QString &product, QString &problem);
 
+    // Gets the user's receipt store ready before a run writes anything, as
+    // its owner: made, locked while the result lives, rid of dead runs'
+    // temporaries, and probed. Nothing, with `problem` empty, when there is no
+    // user store at all; nothing, with the sentence saying why, when the
+    // receipts cannot be kept there.
+    std::optional<helper::StoreLock> prepareUserStore(QString &problem) const;
+    // After a run: a user store left without a receipt goes again.
+    void tidyUserStore() const;
+
     // Runs `work` with the user's receipt store, as its owner, and returns
     // once it has ended: what opens or writes the store must happen inside.
     // False, with why, when there is no user store or this process may not
