@@ -55,10 +55,11 @@ for linked in quorvantic-installer state; do
     check "$name: the log's refusal is said" \
         grep -q "^The run's log could not be written in .*refusing to follow a link" "$out/$name.stderr"
     check "$name: nothing root-owned in the user's home" equal "$(rootOwnedIn "$home")" ""
-    # What the user was not given a receipt for is the run's failure.
+    # Receipts that cannot be kept refuse the run before anything is made.
     check "$name: the run fails (1)" equal "$(exitOf "$name")" 1
-    check "$name: ... naming what is not recorded" \
-        grep -qF "$preset" "$out/$name.stderr"
+    check "$name: ... saying the receipts cannot be kept" \
+        grep -q "^Installation failed: The receipts cannot be kept in .*Nothing was installed\.$" "$out/$name.stderr"
+    check "$name: ... and nothing was installed" test ! -e /opt/Quorvantic
 done
 
 # ---- 2. Root creates nothing in a user's home, and the user's later runs keep
@@ -125,7 +126,7 @@ for who in user root; do
     check "$name: --uninstall removes the photo-host preset" test ! -e "$preset"
 done
 
-# ---- 4. A user receipt that cannot be written fails the run, naming what.
+# ---- 4. A user receipt folder that cannot be written refuses the run before it starts.
 for who in user root window; do
     name=state-unwritable-$who
     fresh_system
@@ -137,14 +138,16 @@ for who in user root window; do
     root) root_for_user "$name" ;;
     window) install_as "$name" "$allowUser" ;;
     esac
+    # Found before anything runs: the earlier install stands as it was.
     if [[ $who == window ]]; then
-        failure_shown "$name" "could not be recorded"
-        check "$name: the summary names the preset" grep -qF "$preset" <(stateLog "$name")
+        failure_shown "$name" "Nothing was installed."
+        check "$name: the summary says the receipts cannot be kept" \
+            grep -q "^The receipts cannot be kept in .*Permission denied" <(stateLog "$name")
     else
         check "$name: the run fails (1)" equal "$(exitOf "$name")" 1
-        check "$name: ... saying what is not recorded" \
-            grep -q "^Installation failed: .*Velamorph 4 was installed but could not be recorded" "$out/$name.stderr"
-        check "$name: ... naming the preset" grep -qF "    $preset" "$out/$name.stderr"
+        check "$name: ... saying the receipts cannot be kept" \
+            grep -q "^Installation failed: The receipts cannot be kept in .*Permission denied.*Nothing was installed\.$" "$out/$name.stderr"
     fi
+    check "$name: the earlier install's preset stays" test -f "$preset"
     check "$name: the user's folder is still the user's" equal "$(rootOwnedIn "$home")" ""
 done
