@@ -52,8 +52,7 @@ for linked in quorvantic-installer state; do
         equal "$(listing "$victim")" "$before"
     check "$name: the link is left as it was" link_is "$link" "$victim"
     check "$name: no log through the link" equal "$(logOf "$name")" ""
-    check "$name: the log's refusal is said" \
-        grep -q "^The run's log could not be written in .*refusing to follow a link" "$out/$name.stderr"
+    check "$name: the refusal names the link" grep -q "refusing to follow a link" "$out/$name.stderr"
     check "$name: nothing root-owned in the user's home" equal "$(rootOwnedIn "$home")" ""
     # Receipts that cannot be kept refuse the run before anything is made.
     check "$name: the run fails (1)" equal "$(exitOf "$name")" 1
