@@ -51,6 +51,16 @@ class UninstallTest : public QObject
         return receipt;
     }
 
+    // The lines --verify prints for `receipt`, the tree's own path left out.
+    QStringList verified(const helper::Receipt &receipt, const QSet<QString> &paths) const
+    {
+        QStringList lines;
+        for (const ReceiptCheck::Finding &finding :
+             ReceiptCheck::check(receipt, paths, m_b + "/opt/Q/"))
+            lines << finding.line().replace(m_b, QString());
+        return lines;
+    }
+
     QString quoted(const QString &path) const
     {
         return QStringLiteral("\\\"%1\\\"").arg(m_b + path);
@@ -266,13 +276,7 @@ private slots:
         }
         if (!planted.isEmpty())
             write(planted, "");
-        QStringList lines;
-        for (const helper::Receipt &receipt : {a, b}) {
-            for (const ReceiptCheck::Finding &finding :
-                 ReceiptCheck::check(receipt, paths, m_b + "/opt/Q/"))
-                lines << finding.line().replace(m_b, QString());
-        }
-        QCOMPARE(lines, QStringList(times, line));
+        QCOMPARE(verified(a, paths) + verified(b, paths), QStringList(times, line));
     }
 
     // A temporary that an older install recorded is reported while it stands.
@@ -295,13 +299,10 @@ private slots:
         QSet<QString> paths;
         for (const QString &path : listed)
             paths << m_b + path;
-        QStringList lines;
-        for (const ReceiptCheck::Finding &finding : ReceiptCheck::check(a, paths, m_b + "/opt/Q"))
-            lines << finding.line().replace(m_b, QString());
-        QCOMPARE(lines, stands
-                            ? QStringList{"unexpected: /opt/Q/A/.quorvantic-77-1 (a temporary of "
-                                          "an installer run, recorded by mistake)"}
-                            : QStringList());
+        QCOMPARE(verified(a, paths),
+                 stands ? QStringList{"unexpected: /opt/Q/A/.quorvantic-77-1 (a temporary of "
+                                      "an installer run, recorded by mistake)"}
+                        : QStringList());
     }
 
     // The journal of a run that did not finish, in either store.
