@@ -27,10 +27,14 @@ bool readLinkAt(int folder, const std::string &name, std::string &target)
 }
 
 // One entry for `name` in `folder`, then what is below it when asked. Files
-// below are listed without their digest (fillDigests() adds them).
+// below are listed without their digest (fillDigests() adds them). A run's
+// temporary is never listed: one a dead run left in an element would
+// otherwise pass as installed and be taken for the product's.
 bool scanAt(int folder, const std::string &name, const std::string &path, bool recurse, int depth,
             std::vector<ReceiptEntry> &entries, std::string &problem)
 {
+    if (isTemporaryName(name))
+        return true;
     struct stat status = {};
     if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno == ENOENT)

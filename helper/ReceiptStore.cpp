@@ -232,6 +232,14 @@ bool ReceiptStore::load(std::map<std::string, Receipt> &receipts, std::vector<st
     return true;
 }
 
+bool ReceiptStore::hasJournal() const
+{
+    const OpenedFolder store = openStore(m_folder, false, m_owner, m_ownerLinks);
+    struct stat status = {};
+    return store.fd.valid() && ::fstatat(store.fd.get(), std::string(journalName).c_str(), &status,
+                                         AT_SYMLINK_NOFOLLOW) == 0;
+}
+
 bool ReceiptStore::write(const Receipt &receipt, std::string &problem) const
 {
     const std::string name = receiptFileName(receipt.product);

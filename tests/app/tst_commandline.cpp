@@ -1,4 +1,5 @@
 // The installer's command line, run as the real executable.
+#include "../common/ScopedVariable.h"
 #include "engine/Installer.h"
 
 #include <QDir>
@@ -239,6 +240,39 @@ private slots:
         QVERIFY2(run.err.endsWith(QString(message).replace('@', resources).toUtf8()),
                  run.err.constData());
         QCOMPARE(run.out, QByteArray());
+    }
+
+    // --verify fails while a run stands unfinished in the user's receipts,
+    // naming its journal; the folder alone is no such run.
+    void verifyNamesAnUnfinishedRun_data()
+    {
+        QTest::addColumn<bool>("journal");
+        QTest::addColumn<int>("status");
+        QTest::newRow("a journal") << true << 1;
+        QTest::newRow("none") << false << 0;
+    }
+    void verifyNamesAnUnfinishedRun()
+    {
+        QFETCH(bool, journal);
+        QFETCH(int, status);
+        QTemporaryDir bundle;
+        makeBundle(bundle, {});
+        const QString receipts = bundle.filePath("state/quorvantic-installer/receipts");
+        QVERIFY(QDir().mkpath(receipts));
+        if (journal) {
+            QFile file(receipts + "/transaction.journal");
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        if (::geteuid() == 0) // runBundled runs it as nobody, who must own the state folder
+            QCOMPARE(QProcess::execute("chown", {"-R", "nobody:nogroup", bundle.filePath("state")}),
+                     0);
+        const ScopedVariable state("XDG_STATE_HOME", bundle.filePath("state").toUtf8());
+        const Run run = runBundled(bundle, {"--verify"});
+        QCOMPARE(run.status, status);
+        const QByteArray line =
+            "An installer run was interrupted and is not finished: " + receipts.toUtf8() +
+            "/transaction.journal. The next run of the installer undoes it.\n";
+        QVERIFY2(run.out.contains(line) == journal, run.out.constData());
     }
 };
 
