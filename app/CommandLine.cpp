@@ -128,7 +128,10 @@ int installUnattended(bool progress)
         writeTo(stderr, QStringLiteral("Log: %1\n").arg(installer.lastLogPath()));
     if (const int signal = InterruptWatch::signalReceived();
         signal != 0 && result.outcome != UnattendedInstall::Outcome::completed) {
-        writeTo(stderr, InterruptWatch::message() + QLatin1Char('\n'));
+        writeTo(stderr, (installer.lastRunUndone()
+                             ? QStringLiteral("Installation interrupted. Nothing was changed.")
+                             : InterruptWatch::message()) +
+                            QLatin1Char('\n'));
         return 128 + signal;
     }
     switch (result.outcome) {
@@ -249,10 +252,24 @@ std::optional<int> usageProblem(const QCommandLineParser &parser, const Options 
     return std::nullopt;
 }
 
+// A run that was killed is undone before anything reads or changes what is
+// installed (as root; a user's next install leaves it to the helper).
+void recoverInterruptedRun()
+{
+    QString problem;
+    const QString notice = ReceiptBook().recoverSystemPart(problem);
+    for (const QString &line : {notice, problem}) {
+        if (!line.isEmpty())
+            writeTo(stderr, line + QLatin1Char('\n'));
+    }
+}
+
 int runAction(const QCommandLineParser &parser, const Options &o)
 {
     if (parser.isSet(o.license))
         return printLicense();
+    if (!parser.isSet(o.printScript))
+        recoverInterruptedRun();
     if (parser.isSet(o.listInstalled))
         return ReceiptCommands::listInstalled(parser.isSet(o.json));
     if (parser.isSet(o.verify))

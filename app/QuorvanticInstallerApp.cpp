@@ -1,5 +1,7 @@
 #include "app/QuorvanticInstallerApp.h"
 
+#include <cstdio>
+
 #include "app/AppDelegate.h"
 #include "app/Appearance.h"
 #include "app/DefaultMenuBar.h"
@@ -32,6 +34,13 @@ QuorvanticInstallerApp::~QuorvanticInstallerApp() = default;
 
 void QuorvanticInstallerApp::launch()
 {
+    // As root, a run that was killed is undone before the window shows what is installed.
+    QString problem;
+    const QString notice = m_installer.receipts().recoverSystemPart(problem);
+    for (const QString &line : {notice, problem}) {
+        if (!line.isEmpty())
+            std::fprintf(stderr, "%s\n", qPrintable(line));
+    }
     m_window = std::make_unique<MainWindow>(m_installer);
     WindowIcon::apply(m_installer.resourcesFolder() + QStringLiteral("/Logo.png"));
     DefaultMenuBar::install(*m_window);

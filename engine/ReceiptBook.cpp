@@ -1,6 +1,7 @@
 #include "engine/ReceiptBook.h"
 
 #include "engine/ProductNames.h"
+#include "helper/ReceiptJournal.h"
 #include "helper/SystemLocations.h"
 
 #include <algorithm>
@@ -46,6 +47,16 @@ QString unrecorded(const std::string &product, const std::vector<helper::Receipt
 }
 
 } // namespace
+
+QString ReceiptBook::recoverSystemPart(QString &problem) const
+{
+    if (::geteuid() != 0 || m_systemOwner != 0)
+        return {};
+    std::string why;
+    const std::string notice = helper::ReceiptJournal::recoverStore(m_system.toStdString(), why);
+    problem = QString::fromStdString(why);
+    return QString::fromStdString(notice);
+}
 
 ReceiptBook::ReceiptBook()
     : m_system(QString::fromUtf8(helper::locations::receipts.data(),

@@ -43,6 +43,12 @@ public:
     // own instead, as StateFolder decides); empty when there is none.
     QString userFolder() const;
 
+    // As root, before anything else: undoes a run of the system part that was
+    // killed. The notice to give ("An earlier installation was interrupted;
+    // its changes were undone."), empty when there was none; `problem` says
+    // why one could not be undone. A user's process leaves it to the helper.
+    QString recoverSystemPart(QString &problem) const;
+
     // Every product with a receipt, in the product list's order. Receipts that
     // cannot be read are named in damaged() with why, and count for nothing.
     QList<InstalledProduct> load();

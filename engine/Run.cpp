@@ -88,7 +88,8 @@ QString Run::answer(const ScriptOutcome &outcome) const
                                             "all be undone: %1"))
                       .arg(problem);
     }
-    if (!outcome.notices.isEmpty())
+    // A run that went well says so alone; the notices went to the log and the terminal.
+    if (!outcome.notices.isEmpty() && answer != ScriptAnswer::ok)
         answer = outcome.notices.join(QLatin1Char('\n')) + QLatin1Char('\n') + answer;
     return answer;
 }

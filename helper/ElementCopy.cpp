@@ -154,7 +154,10 @@ bool TreeCopier::copyFolder(int sourceFd, const Place &place, int depth)
     if (!destination.valid() || !listFolder(sourceFd, place.sourcePath, entries, m_problem))
         return false;
     for (const FolderEntry &entry : entries) {
-        const Place child{sourceFd, destination.get(), entry.name, entry.name,
+        const Place child{sourceFd,
+                          destination.get(),
+                          entry.name,
+                          entry.name,
                           place.sourcePath + '/' + entry.name,
                           place.destinationPath + '/' + entry.name};
         mode_t type = 0;
@@ -207,7 +210,8 @@ UniqueFd TreeCopier::destinationFolder(const Place &place, bool &created)
     if (::fstatat(parent, place.destinationName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
         // Root writes only into folders of its own.
         created = !S_ISDIR(status.st_mode) || status.st_uid != ::geteuid();
-        if (created && !removeEntry(parent, place.destinationName, place.destinationPath, m_problem))
+        if (created &&
+            !removeEntry(parent, place.destinationName, place.destinationPath, m_problem))
             return {};
     } else if (errno == ENOENT) {
         created = true;
@@ -230,10 +234,12 @@ UniqueFd TreeCopier::destinationFolder(const Place &place, bool &created)
 bool TreeCopier::clearFolderAt(const Place &place)
 {
     struct stat status = {};
-    if (::fstatat(place.destinationFolder, place.destinationName.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+    if (::fstatat(place.destinationFolder, place.destinationName.c_str(), &status,
+                  AT_SYMLINK_NOFOLLOW) != 0 ||
         !S_ISDIR(status.st_mode))
         return true;
-    return removeEntry(place.destinationFolder, place.destinationName, place.destinationPath, m_problem);
+    return removeEntry(place.destinationFolder, place.destinationName, place.destinationPath,
+                       m_problem);
 }
 
 bool TreeCopier::copyFile(const Place &place)
@@ -322,8 +328,8 @@ bool TreeCopier::copyLink(const Place &place)
                                     : failure("cannot read", place.sourcePath);
         return false;
     }
-    return clearFolderAt(place) && replaceWithLink(place.destinationFolder, place.destinationName, target,
-                                                   place.destinationPath, m_problem);
+    return clearFolderAt(place) && replaceWithLink(place.destinationFolder, place.destinationName,
+                                                   target, place.destinationPath, m_problem);
 }
 
 } // namespace
@@ -347,9 +353,10 @@ bool copyElementTree(const CopyEnds &ends, std::string &problem)
     }
     if (!inspect(element.get(), ends.sourcePath, 0, problem))
         return false;
-    const Place top{ends.sourceFolderFd, ends.destinationFolderFd, ends.elementName,
-                    ends.destinationName.empty() ? ends.elementName : ends.destinationName,
-                    ends.sourcePath, ends.destinationPath};
+    const Place top{
+        ends.sourceFolderFd, ends.destinationFolderFd,
+        ends.elementName,    ends.destinationName.empty() ? ends.elementName : ends.destinationName,
+        ends.sourcePath,     ends.destinationPath};
     return TreeCopier(problem, ends).copyFolder(element.get(), top, 0);
 }
 

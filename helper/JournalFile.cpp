@@ -90,7 +90,7 @@ std::string encodeStep(const JournalStep &step)
     appendField(line, step.name);
     appendField(line, step.aside);
     for (const unsigned long long n :
-         {step.inode, static_cast<unsigned long long>(step.mode),
+         {step.inode, step.folderInode, static_cast<unsigned long long>(step.mode),
           static_cast<unsigned long long>(step.uid), static_cast<unsigned long long>(step.gid)})
         line += ' ' + std::to_string(n);
     line += '\n';
@@ -100,7 +100,7 @@ std::string encodeStep(const JournalStep &step)
 bool decodeStep(std::string_view line, JournalStep &step)
 {
     const std::vector<std::string_view> fields = fieldsOf(line);
-    if (fields.size() != 8)
+    if (fields.size() != 9)
         return false;
     std::size_t kind = 0;
     while (kind < kindNames.size() && kindNames[kind] != fields[0])
@@ -110,8 +110,8 @@ bool decodeStep(std::string_view line, JournalStep &step)
     step.kind = static_cast<JournalStep::Kind>(kind);
     return decodeField(fields[1], step.folder) && decodeField(fields[2], step.name) &&
            decodeField(fields[3], step.aside) && number(fields[4], step.inode) &&
-           number(fields[5], step.mode) && number(fields[6], step.uid) &&
-           number(fields[7], step.gid);
+           number(fields[5], step.folderInode) && number(fields[6], step.mode) &&
+           number(fields[7], step.uid) && number(fields[8], step.gid);
 }
 
 JournalContents parseJournal(std::string_view text)

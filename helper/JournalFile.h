@@ -33,6 +33,9 @@ struct JournalStep
     std::string name;
     std::string aside;
     unsigned long long inode = 0;
+    // The folder's own: a step whose folder was since swapped out or made
+    // again is not undone in the folder that now has that path.
+    unsigned long long folderInode = 0;
     unsigned mode = 0;
     unsigned uid = 0;
     unsigned gid = 0;

@@ -78,6 +78,31 @@ OperationResult ReceiptJournal::finish(bool commit)
     return {end.ok, end.problem};
 }
 
+namespace {
+
+constexpr const char *undoneNotice =
+    "An earlier installation was interrupted; its changes were undone.";
+
+} // namespace
+
+std::string ReceiptJournal::recoverStore(const std::string &receiptsFolder, std::string &problem)
+{
+    const ReceiptStore store(receiptsFolder);
+    if (!store.hasJournal())
+        return {};
+    const std::optional<StoreLock> lock = store.prepare(problem);
+    if (!lock)
+        return {};
+    const Transaction::Recovered recovered =
+        Transaction::recover(lock->folder(), withoutSlash(receiptsFolder), openSystemFolder);
+    store.removeEmptyStore();
+    if (recovered.found && !recovered.end.ok)
+        problem = "An earlier installation was interrupted and could not be undone: " +
+                  recovered.end.problem;
+    return recovered.found && recovered.end.ok && !recovered.committed ? undoneNotice
+                                                                       : std::string();
+}
+
 // A session that was killed left its journal: it is undone before anything else.
 bool ReceiptJournal::recoverEarlier(const Operation &first)
 {
@@ -90,7 +115,7 @@ bool ReceiptJournal::recoverEarlier(const Operation &first)
         return false;
     }
     if (recovered.found && !recovered.committed)
-        m_notice = "An earlier installation was interrupted; its changes were undone.";
+        m_notice = undoneNotice;
     return true;
 }
 

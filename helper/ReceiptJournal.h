@@ -57,6 +57,11 @@ public:
 
     // Keeps (`commit`) or undoes what the session's operations changed.
     OperationResult finish(bool commit);
+    // Undoes what a killed session left in the store at `receiptsFolder`, if
+    // it left anything: the notice to give (empty when there was nothing to
+    // undo), or, in `problem`, why it could not be undone.
+    static std::string recoverStore(const std::string &receiptsFolder, std::string &problem);
+
     // What the first operation found to say beforehand (an earlier session
     // that was interrupted and is now undone), once; empty when nothing.
     std::string takeNotice() { return std::exchange(m_notice, {}); }

@@ -261,13 +261,22 @@ OperationResult removeFolderIfEmpty(const PathComponents &path,
     const OpenedFolder holder = root ? openHolder(*root, path) : openTrustedFolder(parent, false);
     if (!holder.fd.valid())
         return {holder.missing, holder.missing ? std::string() : holder.problem};
-    std::string problem;
-    struct stat status = {};
-    if (undo &&
-        ::fstatat(holder.fd.get(), path.back().c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-        !undo->willRemoveFolder(holder.fd.get(), joinPath(path, path.size() - 1), path.back(),
-                                problem))
-        return {false, problem};
+    if (undo) {
+        // What the run removed inside waits there until the commit: a folder
+        // holding only that is moved aside whole, and comes back whole.
+        const UniqueFd inside(::openat(holder.fd.get(), path.back().c_str(),
+                                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!inside.valid())
+            return {errno == ENOENT,
+                    errno == ENOENT ? std::string()
+                                    : failure("cannot open folder", joinPath(path, path.size()))};
+        if (!undo->holdsOnlySetAside(inside.get(), joinPath(path, path.size())))
+            return {true, {}};
+        std::string problem;
+        removed =
+            undo->moveAside(holder.fd.get(), joinPath(path, path.size() - 1), path.back(), problem);
+        return {removed, problem};
+    }
     if (::unlinkat(holder.fd.get(), path.back().c_str(), AT_REMOVEDIR) == 0) {
         removed = true;
         return {true, {}};

@@ -130,11 +130,15 @@ TransactionEnd settle(const std::vector<JournalStep> &steps, long pid, int store
             return;
         const OpenedFolder folder = open(step.folder);
         std::string problem;
+        struct stat status = {};
         if (!folder.fd.valid()) {
             // A folder that is gone holds nothing to put back or remove.
             if (folder.missing)
                 return;
             problem = folder.problem;
+        } else if (step.folderInode != 0 && ::fstat(folder.fd.get(), &status) == 0 &&
+                   status.st_ino != step.folderInode) {
+            return; // not the folder the step was taken in: that one was swapped out
         } else if (committed ? finish(step, folder.fd.get(), problem)
                              : undo(step, folder.fd.get(), problem)) {
             if (folders.insert(step.folder).second)
@@ -193,6 +197,7 @@ bool Transaction::record(JournalStep step, int folderFd, std::string &problem)
         return false;
     struct stat status = {};
     if (::fstat(folderFd, &status) == 0) {
+        step.folderInode = status.st_ino;
         bool known = false;
         for (const auto &[device, fd] : m_fileSystems)
             known = known || device == status.st_dev;
@@ -291,6 +296,20 @@ bool Transaction::swapIn(int folderFd, const std::string &folder, const std::str
         return true;
     problem = failure("cannot put in place", pathOf(folder, name));
     return false;
+}
+
+bool Transaction::holdsOnlySetAside(int folderFd, const std::string &folder) const
+{
+    const std::string prefix = ".quorvantic-undo-" + std::to_string(::getpid()) + '-';
+    std::vector<FolderEntry> entries;
+    std::string problem;
+    if (!listFolder(folderFd, folder, entries, problem))
+        return false;
+    for (const FolderEntry &entry : entries) {
+        if (entry.name.rfind(prefix, 0) != 0)
+            return false;
+    }
+    return true;
 }
 
 bool Transaction::willRemoveFolder(int folderFd, const std::string &folder, const std::string &name,

@@ -71,6 +71,9 @@ public:
     // renamed there when nothing does.
     bool swapIn(int folderFd, const std::string &folder, const std::string &staged,
                 const std::string &name, std::string &problem);
+    // Whether the folder open at `folderFd` holds nothing but what this
+    // transaction set aside in it: empty, as far as a removal is concerned.
+    bool holdsOnlySetAside(int folderFd, const std::string &folder) const;
     // The empty folder at `name` will be removed: made again on undo, with
     // its owner and mode.
     bool willRemoveFolder(int folderFd, const std::string &folder, const std::string &name,
