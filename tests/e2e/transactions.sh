@@ -70,8 +70,9 @@ root_run() {
         tracer=(strace -f -qq -o /dev/null -e "trace=$killAt" -e "inject=$killAt:signal=KILL:when=$2")
         shift 2
     fi
-    (cd / && "${tracer[@]}" "${rootEnv[@]}" "$root/usr/bin/quorvantic-installer" "$@") \
-        </dev/null >"$out/$name.stdout" 2>"$out/$name.stderr" || status=$?
+    # The outer shell takes the news of the kill, which would clutter the log.
+    ( (cd / && "${tracer[@]}" "${rootEnv[@]}" "$root/usr/bin/quorvantic-installer" "$@") \
+        </dev/null >"$out/$name.stdout" 2>"$out/$name.stderr") 2>/dev/null || status=$?
     echo "$status" >"$out/$name.status"
 }
 # Runs it in the background, its process id in $runner: NAME BUNDLE-ROOT ARGUMENTS...;
@@ -150,12 +151,18 @@ setup_v2() {
     exited_with "$1-setup" 0
 }
 
+# The end an interrupted upgrade must reach: what an upgrade reaches.
+setup_v1 tx-upgrade >/dev/null
+root_run tx-upgrade "$v2Bundle" --unattended --accept-license
+check "transactions: v1 upgrades to v2 as root" exited_with tx-upgrade 0
+check "transactions: ... and the tree is that of v2 installed on a fresh system" tree_is "$v2Tree" --any-time
+
 # strace's injection needs ptrace; without it, a run is killed once its
 # journal holds N lines, as seen by polling.
 probe=$sandbox/tx-probe
 rc=0
-strace -f -qq -o /dev/null -e "trace=$killAt" -e "inject=$killAt:signal=KILL:when=1" \
-    dd if=/dev/zero of="$probe" bs=1 count=1 conv=fdatasync 2>/dev/null || rc=$?
+(strace -f -qq -o /dev/null -e "trace=$killAt" -e "inject=$killAt:signal=KILL:when=1" \
+    dd if=/dev/zero of="$probe" bs=1 count=1 conv=fdatasync) >/dev/null 2>&1 || rc=$?
 rm -f "$probe"
 injection=strace
 if [[ $killAt == fdatasync && $rc != 137 ]]; then
@@ -186,7 +193,7 @@ killed_run() {
 kill_each_step() {
     local label=$1 setup=$2 expected=$3 root=$4
     shift 4
-    local n name before status killed=0 finished="" recovery
+    local n name before status killed=0 finished="" recovery journalAt="" changedAt=""
     local -A bad=()
     local -A shown=()
     # A failure's first instance shows its differences; the others only count.
@@ -209,12 +216,9 @@ kill_each_step() {
             break
         fi
         killed=$((killed + 1))
-        if [[ $(tx_tree) == "$before" ]]; then
-            echo "   $label, killed at sync $n: the journal held $(journal_lines) lines; nothing had changed yet"
-        else
-            echo "   $label, killed at sync $n: the journal held $(journal_lines) lines; the tree had changed in" \
-                "$(diff <(echo "$before") <(tx_tree) | grep -c '^[<>]') lines"
-        fi
+        # Where each kill landed: one more journal line each time, and the tree changed.
+        journalAt+=" $(journal_lines)"
+        [[ $(tx_tree) == "$before" ]] || changedAt+=" $n"
         # The undoing does not depend on which command starts next.
         if ((n % 2)); then recovery=--list-installed; else recovery=--verify; fi
         root_run "$name-recovery" "$root" "$recovery"
@@ -230,6 +234,7 @@ kill_each_step() {
             exited_with "$name-verify" 0 >"$out/$name.verify" || fault "--verify then passes" "$n" <"$out/$name.verify"
         fi
     done
+    echo "   ($label: the journal's lines at each kill:${journalAt:- none}; kills after which the tree had changed:${changedAt:- none})"
     check "$label: a run is killed at its first journal sync" test "$killed" -gt 0
     check "$label: a run completes once no sync is left to kill at (within $killCap)" test -n "$finished"
     if [[ -n $finished ]]; then
@@ -353,6 +358,6 @@ for who in root user; do
     check "$name: the tree is the one before the run (v1 intact)" tree_is "$before"
     check "$name: no journal, no path of the run, no receipt naming one" no_leftovers
     if [[ $who == root ]]; then root_run "$name-next" "$v1Bundle" --verify; else cli_as "$name-next" "$allowUser" --verify; fi
-    check "$name: v1 verifies" exited_with "$name-next" 0
+    check "$name: what is installed verifies" exited_with "$name-next" 0
     check "$name: ... with nothing to undo first" finds_nothing_to_undo "$name-next"
 done
