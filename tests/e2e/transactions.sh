@@ -9,7 +9,6 @@
 # instead (to see what the checks make of a run without a journal);
 # QUORVANTIC_E2E_SEED repeats the random kills of the helper.
 
-txStore=/var/opt/quorvantic-installer/receipts
 rootReceipts=/root/.local/state/quorvantic-installer/receipts
 txData=$sandbox/home/$allowUser/.local/share
 killAt=${QUORVANTIC_E2E_KILL_AT:-fdatasync}
@@ -18,21 +17,20 @@ killAt=${QUORVANTIC_E2E_KILL_AT:-fdatasync}
 killCap=60
 
 # Every folder a run may write in, the receipts folders included.
-tx_folders() { echo /opt /usr/local/share /var/opt "$txData" "$rootReceipts" "$(userReceipts "$allowUser")"; }
+txFolders=(/opt /usr/local/share /var/opt "$txData" "$rootReceipts" "$(userReceipts "$allowUser")")
 # Every path in them: type, owner, mode, link target, contents. With
 # --any-time a receipt's time line is left out of its digest, so two installs
 # of one bundle compare equal.
 tx_tree() {
-    local anyTime=${1:-} folders file
-    read -ra folders <<<"$(tx_folders)"
-    { find "${folders[@]}" -printf '%p %y %u %m %l\n' 2>/dev/null || true; } | sort
+    local anyTime=${1:-} file
+    { find "${txFolders[@]}" -printf '%p %y %u %m %l\n' 2>/dev/null || true; } | sort
     while IFS= read -r -d '' file; do
         if [[ -n $anyTime && $file == *.receipt ]]; then
             printf '%s  %s\n' "$(sed '/^time\t/d' "$file" | sha256sum | cut -d ' ' -f 1)" "$file"
         else
             sha256sum "$file"
         fi
-    done < <(find "${folders[@]}" -type f -print0 2>/dev/null || true) | sort
+    done < <(find "${txFolders[@]}" -type f -print0 2>/dev/null || true) | sort
 }
 # The tree is EXPECTED (with --any-time: compared so); the first differences
 # are shown when it is not.
@@ -44,19 +42,15 @@ tree_is() {
 # What a run keeps only while it runs: undo copies, staging folders, store
 # temporaries, the journal, and receipts naming any of them.
 tx_leftovers() {
-    local folders
-    read -ra folders <<<"$(tx_folders)"
     {
-        find "${folders[@]}" \( -name '.quorvantic-*' -o -name transaction.journal \) -printf '%p\n' 2>/dev/null || true
-        find "${folders[@]}" -type f -name '*.receipt' -exec grep -l -F '/.quorvantic-' {} + 2>/dev/null |
+        find "${txFolders[@]}" \( -name '.quorvantic-*' -o -name transaction.journal \) -printf '%p\n' 2>/dev/null || true
+        find "${txFolders[@]}" -type f -name '*.receipt' -exec grep -l -F '/.quorvantic-' {} + 2>/dev/null |
             sed 's/$/ (lists a path of a run)/' || true
     } | sort
 }
 no_leftovers() { equal "$(tx_leftovers)" ""; }
 journal_lines() {
-    local folders
-    read -ra folders <<<"$(tx_folders)"
-    find "${folders[@]}" -name transaction.journal -type f -exec cat {} + 2>/dev/null | wc -l
+    find "${txFolders[@]}" -name transaction.journal -type f -exec cat {} + 2>/dev/null | wc -l
 }
 
 # Runs the installer as root for the test user's data folder, in-process:
@@ -281,7 +275,8 @@ for k in 1 2 3 4; do
     tx_fresh
     userRun "$name-setup" "$v1Bundle"
     before=$(tx_tree)
-    delay=$((RANDOM % (life + 1)))
+    # Within the first three quarters, so that each kill finds it running.
+    delay=$((RANDOM % (life * 3 / 4 + 1)))
     userRun "$name" "$v2Bundle" &
     upgrade=$!
     helper=$(first_helper)
