@@ -50,7 +50,7 @@ tx_leftovers() {
 }
 no_leftovers() { equal "$(tx_leftovers)" ""; }
 journal_lines() {
-    find "${txFolders[@]}" -name transaction.journal -type f -exec cat {} + 2>/dev/null | wc -l
+    { find "${txFolders[@]}" -name transaction.journal -type f -exec cat {} + 2>/dev/null || true; } | wc -l
 }
 
 # Runs the installer as root for the test user's data folder, in-process:
@@ -64,9 +64,9 @@ root_run() {
         tracer=(strace -f -qq -o /dev/null -e "trace=$killAt" -e "inject=$killAt:signal=KILL:when=$2")
         shift 2
     fi
-    # The outer shell takes the news of the kill, which would clutter the log.
+    # A shell of its own takes the news of the kill, which would clutter the log.
     ( (cd / && "${tracer[@]}" "${rootEnv[@]}" "$root/usr/bin/quorvantic-installer" "$@") \
-        </dev/null >"$out/$name.stdout" 2>"$out/$name.stderr") 2>/dev/null || status=$?
+        </dev/null >"$out/$name.stdout" 2>"$out/$name.stderr"; exit $?) 2>/dev/null || status=$?
     echo "$status" >"$out/$name.status"
 }
 # Runs it in the background, its process id in $runner: NAME BUNDLE-ROOT ARGUMENTS...;
@@ -156,7 +156,7 @@ check "transactions: ... and the tree is that of v2 installed on a fresh system"
 probe=$sandbox/tx-probe
 rc=0
 (strace -f -qq -o /dev/null -e "trace=$killAt" -e "inject=$killAt:signal=KILL:when=1" \
-    dd if=/dev/zero of="$probe" bs=1 count=1 conv=fdatasync) >/dev/null 2>&1 || rc=$?
+    dd if=/dev/zero of="$probe" bs=1 count=1 conv=fdatasync; exit $?) >/dev/null 2>&1 || rc=$?
 rm -f "$probe"
 injection=strace
 if [[ $killAt == fdatasync && $rc != 137 ]]; then
@@ -266,16 +266,17 @@ while [[ -n $helper ]] && kill -0 "$helper" 2>/dev/null; do sleep 0.001; done
 life=$(( (${EPOCHREALTIME/./} - ${started/./}) / 1000 ))
 wait "$upgrade" || true
 check "helper-killed: the upgrade as the user succeeds" exited_with tx-user-life 0
+userUpgradeTree=$(tx_tree --any-time)
 seed=${QUORVANTIC_E2E_SEED:-$RANDOM}
 RANDOM=$seed
 echo "   (helper-killed: the helper of an upgrade lives $life ms; seed $seed, QUORVANTIC_E2E_SEED=$seed repeats the kills)"
-badRerun="" badEnd="" badVerify="" badLeft="" kills=0
+badClaim="" badRerun="" badEnd="" badVerify="" badLeft="" kills=0
 for k in 1 2 3 4; do
     name=tx-user-kill-$k
     tx_fresh
     userRun "$name-setup" "$v1Bundle"
     before=$(tx_tree)
-    # Within the first three quarters, so that each kill finds it running.
+    # Within the first three quarters, so that a kill mostly finds it running.
     delay=$((RANDOM % (life * 3 / 4 + 1)))
     userRun "$name" "$v2Bundle" &
     upgrade=$!
@@ -285,6 +286,10 @@ for k in 1 2 3 4; do
     wait "$upgrade" || true
     if [[ $(tx_tree) == "$before" ]]; then changed="nothing had changed"; else changed="the tree had changed"; fi
     echo "   (helper-killed $k: killed after $delay ms, the journal held $(journal_lines) lines, $changed; the run exited $(exitOf "$name"))"
+    # Success is claimed only for an upgrade that went all the way.
+    if [[ $(exitOf "$name") == 0 ]]; then
+        tree_is "$userUpgradeTree" --any-time >"$out/$name.claimed" || { [[ -z $badClaim ]] && cat "$out/$name.claimed"; badClaim+=" $k"; }
+    fi
     userRun "$name-again" "$v2Bundle"
     says_interrupted "$name-again" && echo "   (helper-killed $k: the next run said an earlier installation was interrupted)"
     exited_with "$name-again" 0 >/dev/null || badRerun+=" $k"
@@ -293,7 +298,9 @@ for k in 1 2 3 4; do
     exited_with "$name-verify" 0 >/dev/null || badVerify+=" $k"
     no_leftovers >"$out/$name.leftovers" || { [[ -z $badLeft ]] && cat "$out/$name.leftovers"; badLeft+=" $k"; }
 done
-check "helper-killed: the helper was running when killed, each time" equal "$kills" 4
+echo "   (helper-killed: $kills of 4 kills found the helper still running)"
+check "helper-killed: a kill found the helper running" test "$kills" -gt 0
+check "helper-killed: a killed run that exits 0 had completed (listed: the kills where not)" equal "$badClaim" ""
 check "helper-killed: the user's next run exits 0 (listed: the kills where not)" equal "$badRerun" ""
 check "helper-killed: ... and ends at v2" equal "$badEnd" ""
 check "helper-killed: ... which --verify passes" equal "$badVerify" ""
