@@ -338,6 +338,15 @@ for signal in TERM INT; do
     check "$name: the next start finds nothing to undo" finds_nothing_to_undo "$name-next"
 done
 
+# ... and Cancel in the window, midway through a user's upgrade.
+tx_fresh
+userRun tx-window-cancel-setup "$v1Bundle"
+before=$(tx_tree)
+install_as tx-window-cancel "$allowUser" --bundle "$v2Bundle" --cancel-at 6
+check "tx-window-cancel: the summary says nothing was changed" grep -qF "Nothing was changed" <(stateLog tx-window-cancel)
+check "tx-window-cancel: the tree is the one before the run" tree_is "$before"
+check "tx-window-cancel: nothing of the run is left" no_leftovers
+
 # ---- 4. /opt full midway through an upgrade, as root and as a user: the run
 # fails, and v1 stands as it was.
 full=$sandbox/tx-full
