@@ -4,6 +4,7 @@
 #include "app/InterruptWatch.h"
 #include "engine/Installer.h"
 #include "engine/InterpreterExecutor.h"
+#include "engine/Product.h"
 #include "engine/ReceiptCheck.h"
 #include "engine/UninstallComposer.h"
 #include "script/Interpreter.h"
@@ -183,7 +184,14 @@ int ReceiptCommands::verify(const QStringList &names)
                 recorded << fromStd(entry.path);
         }
     }
-    bool allMatch = notInstalled.isEmpty() && book.damaged().isEmpty();
+    bool allMatch =
+        notInstalled.isEmpty() && book.damaged().isEmpty() && book.unfinished().isEmpty();
+    // Until that run is undone the disk holds a mix of two states, whatever
+    // each path below says.
+    for (const QString &journal : book.unfinished())
+        print(stdout, QStringLiteral("An installer run was interrupted and is not finished: %1. "
+                                     "The next run of the installer undoes it.\n")
+                          .arg(journal));
     for (const QString &name : std::as_const(notInstalled))
         print(stdout, QStringLiteral("%1: not installed\n").arg(name));
     for (const InstalledProduct &product : products) {
@@ -193,7 +201,7 @@ int ReceiptCommands::verify(const QStringList &names)
             if (!part)
                 continue;
             paths += int(part->entries.size());
-            findings += ReceiptCheck::check(*part, recorded);
+            findings += ReceiptCheck::check(*part, recorded, Product::appQuorvantic());
         }
         for (const ReceiptCheck::Finding &finding : std::as_const(findings))
             print(stdout, QStringLiteral("%1: %2\n").arg(product.name, finding.line()));

@@ -10,6 +10,7 @@
 #include "engine/Product.h"
 #include "engine/ProductNames.h"
 #include "engine/Resources.h"
+#include "engine/Run.h"
 #include "engine/UninstallComposer.h"
 #include "script/ScriptAnswer.h"
 #include "script/UserAccount.h"
@@ -210,58 +211,51 @@ void Installer::performScript(const QString &script)
     // stop asked for while it ran.
     const QStringList unreadable = m_unreadable;
     const int total = int(script.count(QLatin1String("do shell script ")));
-    m_stepsTotal = total;
     if (m_ownStop)
         m_stop->store(false);
-    const std::shared_ptr<std::atomic<bool>> stop = m_stop;
-    const std::shared_ptr<std::atomic<int>> done = m_stepsDone;
     // The log is handed on to this run and its answer; a later run starts its own.
-    const std::shared_ptr<RunLog> log = std::exchange(m_log, nullptr);
-    runAndWait(
-        script,
-        [this, unreadable, stop, done, total, log](const ScriptOutcome &outcome) {
-            if (log)
-                log->finish(outcome.result.value_or(outcome.errorInfo.value_or(QString())));
-            if (outcome.errorInfo) {
-                printDiagnostic(QStringLiteral("Error: ") + *outcome.errorInfo);
-                m_settings.setCompletedWithErrors(true);
-            }
-            // Without an answer there is no summary to say it in.
-            if (!outcome.result || *outcome.result == ScriptAnswer::userCanceled) {
-                if (!m_unrecorded.isEmpty())
-                    std::fprintf(stderr, "%s\n", qPrintable(m_unrecorded));
-                return;
-            }
-            QString answer = *outcome.result;
-            if (stop->load() && answer != ScriptAnswer::ok)
-                answer = QStringLiteral("Installation canceled after %1 of %2 steps.")
-                             .arg(done->load())
-                             .arg(total);
-            if (!m_unrecorded.isEmpty()) {
-                // What the user has no record of cannot be uninstalled: the run failed.
-                m_settings.setCompletedWithErrors(true);
-                m_settings.setLogDetailsStr(answer == ScriptAnswer::ok
-                                                ? m_unrecorded
-                                                : answer + QStringLiteral("\n") + m_unrecorded);
-            } else if (answer != ScriptAnswer::ok) {
-                m_settings.setCompletedWithErrors(true);
-                m_settings.setLogDetailsStr(answer);
-            } else if (!unreadable.isEmpty()) {
-                m_settings.setCompletedWithErrors(true);
-                m_settings.setLogDetailsStr(
-                    QStringLiteral(
-                        "The other products were installed; these could not be read:\n") +
-                    unreadable.join(QLatin1Char('\n')));
-            }
-            m_settings.setCurrentPage(Page::summary);
-            printDiagnostic(QStringLiteral("ERROR VALUE ") + answer);
-        },
-        log);
+    auto run = std::make_shared<Run>(Run::Kind::install, total, std::exchange(m_log, nullptr),
+                                     m_elementProducts, m_stop);
+    runAndWait(script, run, [this, unreadable, run](const ScriptOutcome &outcome) {
+        const QString answer = run->answer(outcome);
+        m_lastRunUndone = Run::undone(outcome);
+        if (run->log())
+            run->log()->finish(answer);
+        for (const QString &notice : outcome.notices)
+            std::fprintf(stderr, "%s\n", qPrintable(notice));
+        if (outcome.errorInfo) {
+            printDiagnostic(QStringLiteral("Error: ") + *outcome.errorInfo);
+            m_settings.setCompletedWithErrors(true);
+        }
+        // Without an answer there is no summary to say it in.
+        if (!outcome.result || *outcome.result == ScriptAnswer::userCanceled) {
+            if (!m_unrecorded.isEmpty())
+                std::fprintf(stderr, "%s\n", qPrintable(m_unrecorded));
+            return;
+        }
+        if (!m_unrecorded.isEmpty()) {
+            // What the user has no record of cannot be uninstalled: the run failed.
+            m_settings.setCompletedWithErrors(true);
+            m_settings.setLogDetailsStr(answer == ScriptAnswer::ok
+                                            ? m_unrecorded
+                                            : answer + QStringLiteral("\n") + m_unrecorded);
+        } else if (answer != ScriptAnswer::ok) {
+            m_settings.setCompletedWithErrors(true);
+            m_settings.setLogDetailsStr(answer);
+        } else if (!unreadable.isEmpty()) {
+            m_settings.setCompletedWithErrors(true);
+            m_settings.setLogDetailsStr(
+                QStringLiteral("The other products were installed; these could not be read:\n") +
+                unreadable.join(QLatin1Char('\n')));
+        }
+        m_settings.setCurrentPage(Page::summary);
+        printDiagnostic(QStringLiteral("ERROR VALUE ") + answer);
+    });
 }
 
 void Installer::checkAccess()
 {
-    runAndWait(finderProbeScript(), [this](const ScriptOutcome &outcome) {
+    runAndWait(finderProbeScript(), nullptr, [this](const ScriptOutcome &outcome) {
         if (outcome.errorInfo) {
             m_settings.setAccessType(FinderAccess::unknown);
             printDiagnostic(QStringLiteral("Error: ") + *outcome.errorInfo);
@@ -280,45 +274,8 @@ void Installer::checkAccess()
     });
 }
 
-QString Installer::productOf(const QString &command)
-{
-    if (const QString product = ProductNames::productNamedIn(m_elementProducts, command);
-        !product.isEmpty())
-        m_currentProduct = product;
-    return m_currentProduct;
-}
-
-ScriptHooks Installer::hooksForRun(int total, std::shared_ptr<RunLog> log,
-                                   const std::shared_ptr<UserSideRecord> &record)
-{
-    m_stepsDone->store(0);
-    m_currentProduct.clear();
-    ScriptHooks hooks;
-    hooks.stopRequested = m_stop;
-    QPointer<Installer> target(this);
-    hooks.commandStarted = [target, total, record](int number, const QString &command) {
-        record->started(command);
-        QMetaObject::invokeMethod(
-            target.data(),
-            [target, number, total, command] {
-                if (target)
-                    emit target->progressChanged(number, total, target->productOf(command));
-            },
-            Qt::QueuedConnection);
-    };
-    const std::shared_ptr<std::atomic<int>> done = m_stepsDone;
-    hooks.commandFinished = [done, log, record](const CommandReport &report) {
-        record->finished(report);
-        done->store(report.number);
-        if (log)
-            log->command(report);
-    };
-    return hooks;
-}
-
-void Installer::runAndWait(const QString &script,
-                           std::function<void(const ScriptOutcome &)> handler,
-                           std::shared_ptr<RunLog> log)
+void Installer::runAndWait(const QString &script, const std::shared_ptr<Run> &run,
+                           std::function<void(const ScriptOutcome &)> handler)
 {
     // One run at a time: a timer firing during the wait must not start another.
     if (m_running)
@@ -326,8 +283,19 @@ void Installer::runAndWait(const QString &script,
     m_running = true;
     // Copied here, on the main thread: the job must not read the installer.
     ScriptExecutor executor = scriptExecutor();
-    const auto record = std::make_shared<UserSideRecord>(m_elementProducts);
-    const ScriptHooks hooks = hooksForRun(m_stepsTotal, std::move(log), record);
+    ScriptHooks hooks;
+    if (run) {
+        QPointer<Installer> target(this);
+        hooks = run->hooks([target](int number, int total, const QString &product) {
+            QMetaObject::invokeMethod(
+                target.data(),
+                [target, number, total, product] {
+                    if (target)
+                        emit target->progressChanged(number, total, product);
+                },
+                Qt::QueuedConnection);
+        });
+    }
     auto finished = std::make_shared<std::latch>(1);
     auto outcome = std::make_shared<ScriptOutcome>();
     QEventLoop loop;
@@ -347,7 +315,7 @@ void Installer::runAndWait(const QString &script,
     }
     // Should the loop have been ended from elsewhere, the run still ends first.
     finished->wait();
-    const QString unrecorded = keepUserReceipts(*record);
+    const QString unrecorded = run ? keepUserReceipts(*run->userSide()) : QString();
     m_running = false;
     emit scriptWaitFinished();
     if (!outcome->created)
@@ -408,46 +376,37 @@ void Installer::uninstall(const QList<InstalledProduct> &products, bool force)
         UninstallComposer::compose(products, m_receipts.systemFolder(), force,
                                    UninstallComposer::othersThan(m_receipts.load(), products));
     startLog(composed.script);
-    const std::shared_ptr<RunLog> log = std::exchange(m_log, nullptr);
-    const int total = composed.steps;
-    m_stepsTotal = total;
     if (m_ownStop)
         m_stop->store(false);
-    const std::shared_ptr<std::atomic<bool>> stop = m_stop;
-    const std::shared_ptr<std::atomic<int>> done = m_stepsDone;
+    auto run = std::make_shared<Run>(Run::Kind::uninstall, composed.steps,
+                                     std::exchange(m_log, nullptr), m_elementProducts, m_stop);
     m_uninstalling = true;
-    runAndWait(
-        composed.script,
-        [this, products, composed, log, stop, done, total](const ScriptOutcome &outcome) {
-            const QString answer =
-                outcome.result.value_or(outcome.errorInfo.value_or(QStringLiteral("No answer.")));
-            if (log)
-                log->finish(answer);
-            if (outcome.result == ScriptAnswer::userCanceled) {
-                emit uninstallFinished(RunEnd::canceled, answer, composed.kept);
-                return;
-            }
-            if (answer != ScriptAnswer::ok) {
-                emit uninstallFinished(
-                    RunEnd::failed,
-                    stop->load() ? QStringLiteral("Uninstall canceled after %1 of %2 steps.")
-                                       .arg(done->load())
-                                       .arg(total)
-                                 : answer,
-                    composed.kept);
-                return;
-            }
-            if (!m_unrecorded.isEmpty())
-                std::fprintf(stderr, "%s\n", qPrintable(m_unrecorded));
-            QString problem;
-            for (const InstalledProduct &product : products) {
-                if (product.user && !m_receipts.forgetUserPart(product.name, problem))
-                    std::fprintf(stderr, "The user's receipt could not be removed: %s\n",
-                                 qPrintable(problem));
-            }
-            emit uninstallFinished(RunEnd::completed, answer, composed.kept);
-        },
-        log);
+    runAndWait(composed.script, run, [this, products, composed, run](const ScriptOutcome &outcome) {
+        const QString answer = outcome.result || outcome.errorInfo ? run->answer(outcome)
+                                                                   : QStringLiteral("No answer.");
+        m_lastRunUndone = Run::undone(outcome);
+        if (run->log())
+            run->log()->finish(answer);
+        for (const QString &notice : outcome.notices)
+            std::fprintf(stderr, "%s\n", qPrintable(notice));
+        if (outcome.result == ScriptAnswer::userCanceled) {
+            emit uninstallFinished(RunEnd::canceled, answer, composed.kept);
+            return;
+        }
+        if (answer != ScriptAnswer::ok) {
+            emit uninstallFinished(RunEnd::failed, answer, composed.kept);
+            return;
+        }
+        if (!m_unrecorded.isEmpty())
+            std::fprintf(stderr, "%s\n", qPrintable(m_unrecorded));
+        QString problem;
+        for (const InstalledProduct &product : products) {
+            if (product.user && !m_receipts.forgetUserPart(product.name, problem))
+                std::fprintf(stderr, "The user's receipt could not be removed: %s\n",
+                             qPrintable(problem));
+        }
+        emit uninstallFinished(RunEnd::completed, answer, composed.kept);
+    });
     m_uninstalling = false;
     m_receipts.tidyUserStore();
 }

@@ -15,6 +15,8 @@
 // probe) and applying their answers. AppSettings holds the published state and
 // the page flow; everything that reads the disk or runs a script is here.
 // Lives on the main thread, like the state it writes; the state must outlive it.
+class Run;
+
 class Installer : public QObject
 {
     Q_OBJECT
@@ -36,11 +38,14 @@ public:
     void setScriptExecutor(PlainScriptExecutor executor);
 
     // While a script runs: whether one does, and asking it to stop after the
-    // command under way. A stopped install ends as a failure answering
-    // "Installation canceled after K of N steps.".
+    // command under way. A stopped install is undone and ends as a failure
+    // answering "Installation canceled. Nothing was changed.".
     bool isRunning() const { return m_running; }
     // Whether the run under way is an uninstall.
     bool isUninstalling() const { return m_uninstalling; }
+    // Whether the last install or uninstall was undone, all of it (it failed
+    // or was stopped, and nothing it changed remains).
+    bool lastRunUndone() const { return m_lastRunUndone; }
     // "Installing Calmfield 6 (step 7 of 55)", or without the name before the
     // first element's command: how the window and the command line say it.
     static QString progressLine(int step, int total, const QString &product);
@@ -144,14 +149,10 @@ private:
 
     // The one way a script runs: a job on the global pool runs it while this
     // thread waits; the job releases the wait on every path before it posts
-    // `handler` with the outcome here, so the wait cannot deadlock.
-    void runAndWait(const QString &script, std::function<void(const ScriptOutcome &)> handler,
-                    std::shared_ptr<RunLog> log = nullptr);
-
-    // The product whose element a command names, or the last one named.
-    QString productOf(const QString &command);
-    ScriptHooks hooksForRun(int total, std::shared_ptr<RunLog> log,
-                            const std::shared_ptr<UserSideRecord> &record);
+    // `handler` with the outcome here, so the wait cannot deadlock. `run`
+    // (null for the probe) gives the hooks and is kept until the handler ran.
+    void runAndWait(const QString &script, const std::shared_ptr<Run> &run,
+                    std::function<void(const ScriptOutcome &)> handler);
     // Adds to the install script the removal of what the products' receipts
     // list and this install will not make again (an element a newer bundle
     // dropped), so an upgrade leaves nothing stale behind.
@@ -169,9 +170,7 @@ private:
     bool m_uninstalling = false;
     // Element name -> product name, for the progress line of the run.
     QList<QPair<QString, QString>> m_elementProducts;
-    QString m_currentProduct;
-    std::shared_ptr<std::atomic<int>> m_stepsDone = std::make_shared<std::atomic<int>>(0);
-    int m_stepsTotal = 0;
+    bool m_lastRunUndone = false;
     QString m_logFolder;
     bool m_licenseReadable = true;
     QString m_lastLogPath;

@@ -29,10 +29,16 @@ ScriptExecutor interpreterExecutor(EvaluationContext context)
             run.stopRequested = hooks.stopRequested;
         run.commandStarted = both(run.commandStarted, hooks.commandStarted);
         run.commandFinished = both(run.commandFinished, hooks.commandFinished);
+        if (hooks.keepChanges)
+            run.keepChanges = hooks.keepChanges;
         const ScriptRun result = Interpreter(run).run(source);
         ScriptOutcome outcome;
         outcome.created = result.created;
         outcome.result = result.result;
+        outcome.changesKept = result.changesKept;
+        outcome.undoable = result.undoable;
+        outcome.settleProblem = result.settleProblem;
+        outcome.notices = result.notices;
         if (result.error)
             outcome.errorInfo = result.error->description();
         return outcome;

@@ -98,9 +98,16 @@ bool ReceiptBook::withUserStore(const std::function<void(const helper::ReceiptSt
 QList<InstalledProduct> ReceiptBook::load()
 {
     m_damaged.clear();
+    m_unfinished.clear();
+    const auto read = [this](const helper::ReceiptStore &store) {
+        if (store.hasJournal())
+            m_unfinished << QString::fromStdString(store.folder() +
+                                                   std::string(helper::ReceiptStore::journalName));
+        return loadFrom(store, m_damaged);
+    };
     std::map<std::string, InstalledProduct> joined;
-    for (auto &[name, receipt] : loadFrom(
-             helper::ReceiptStore(withSlash(m_system).toStdString(), m_systemOwner), m_damaged)) {
+    for (auto &[name, receipt] :
+         read(helper::ReceiptStore(withSlash(m_system).toStdString(), m_systemOwner))) {
         joined[name].name = QString::fromStdString(name);
         joined[name].system = std::move(receipt);
     }
@@ -108,9 +115,8 @@ QList<InstalledProduct> ReceiptBook::load()
     QString problem;
     const QString userPart = userFolder();
     if (!userPart.isEmpty() &&
-        !withUserStore(
-            [this, &user](const helper::ReceiptStore &store) { user = loadFrom(store, m_damaged); },
-            problem))
+        !withUserStore([&read, &user](const helper::ReceiptStore &store) { user = read(store); },
+                       problem))
         m_damaged << QStringLiteral("%1: %2").arg(userPart, problem);
     for (auto &[name, receipt] : user) {
         joined[name].name = QString::fromStdString(name);

@@ -47,6 +47,9 @@ public:
     // cannot be read are named in damaged() with why, and count for nothing.
     QList<InstalledProduct> load();
     QStringList damaged() const { return m_damaged; }
+    // The journals load() found: each is a run that was interrupted, not
+    // finished, whose changes the next run undoes.
+    QStringList unfinished() const { return m_unfinished; }
 
     // Folds a run's user side into the user receipts: what it made is added to
     // each product's, what it removed is dropped from all; a receipt left with
@@ -86,4 +89,5 @@ private:
     QString m_user;           // given by setFolders
     bool m_userGiven = false; // else the environment's
     QStringList m_damaged;
+    QStringList m_unfinished;
 };

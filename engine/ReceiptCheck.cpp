@@ -1,6 +1,7 @@
 #include "engine/ReceiptCheck.h"
 
 #include "engine/PathState.h"
+#include "helper/SafePath.h"
 
 #include <QDir>
 
@@ -26,6 +27,34 @@ QString kindName(const ReceiptEntry &entry)
 QString fromStd(const std::string &text)
 {
     return QString::fromStdString(text);
+}
+
+bool isTemporary(const QString &name)
+{
+    return helper::isTemporaryName(name.toStdString());
+}
+
+// What stands in `folder` that no receipt lists; with `ours` false, only the
+// temporaries among it, since other vendors put their files there too.
+QList<Finding> unlisted(const QString &folder, const QSet<QString> &recorded, bool ours)
+{
+    QDir listed(folder);
+    if (!listed.isReadable())
+        return {{Finding::Kind::unreadable, folder, QStringLiteral("cannot list it")}};
+    QList<Finding> findings;
+    for (const QString &name :
+         listed.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+        const QString inside = folder + QLatin1Char('/') + name;
+        if (recorded.contains(inside))
+            continue;
+        if (isTemporary(name))
+            findings.append(
+                {Finding::Kind::unexpected, inside,
+                 QStringLiteral("a temporary of an installer run that did not finish")});
+        else if (ours)
+            findings.append({Finding::Kind::unexpected, inside, {}});
+    }
+    return findings;
 }
 
 } // namespace
@@ -58,15 +87,19 @@ QString difference(const ReceiptEntry &recorded, const ReceiptEntry &now)
     return QString();
 }
 
-QList<Finding> check(const helper::Receipt &receipt, const QSet<QString> &recorded)
+QList<Finding> check(const helper::Receipt &receipt, const QSet<QString> &recorded,
+                     const QString &appFolder)
 {
+    const QString app = appFolder.endsWith(QLatin1Char('/')) ? appFolder.chopped(1) : appFolder;
     QList<Finding> findings;
     for (const ReceiptEntry &entry : receipt.entries) {
         const QString path = fromStd(entry.path);
+        const bool temporary = isTemporary(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
         ReceiptEntry now;
-        switch (PathState::at(path, entry.kind == ReceiptEntry::Kind::file, now)) {
+        switch (PathState::at(path, entry.kind == ReceiptEntry::Kind::file && !temporary, now)) {
         case PathState::Read::missing:
-            findings.append({Finding::Kind::missing, path, {}});
+            if (!temporary) // one gone is as it should be
+                findings.append({Finding::Kind::missing, path, {}});
             continue;
         case PathState::Read::unreadable:
             findings.append({Finding::Kind::unreadable, path, {}});
@@ -74,23 +107,19 @@ QList<Finding> check(const helper::Receipt &receipt, const QSet<QString> &record
         case PathState::Read::found:
             break;
         }
+        if (temporary) {
+            findings.append(
+                {Finding::Kind::unexpected, path,
+                 QStringLiteral("a temporary of an installer run, recorded by mistake")});
+            continue;
+        }
         if (const QString changed = difference(entry, now); !changed.isEmpty()) {
             findings.append({Finding::Kind::changed, path, changed});
             continue;
         }
-        if (entry.kind != ReceiptEntry::Kind::folder)
-            continue;
-        QDir folder(path);
-        if (!folder.isReadable()) {
-            findings.append({Finding::Kind::unreadable, path, QStringLiteral("cannot list it")});
-            continue;
-        }
-        for (const QString &name : folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                                    QDir::Hidden | QDir::System)) {
-            const QString inside = path + QLatin1Char('/') + name;
-            if (!recorded.contains(inside))
-                findings.append({Finding::Kind::unexpected, inside, {}});
-        }
+        if (entry.kind == ReceiptEntry::Kind::folder)
+            findings +=
+                unlisted(path, recorded, path == app || path.startsWith(app + QLatin1Char('/')));
     }
     return findings;
 }

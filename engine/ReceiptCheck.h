@@ -30,8 +30,13 @@ struct Finding
 // not. `digest` false skips reading file contents.
 QString difference(const helper::ReceiptEntry &recorded, const helper::ReceiptEntry &now);
 
-// Every difference between `receipt` and the disk, and anything inside the
-// folders it lists that no receipt (`recorded`, every receipt's paths) lists.
-QList<Finding> check(const helper::Receipt &receipt, const QSet<QString> &recorded);
+// Every difference between `receipt` and the disk, and what stands inside the
+// folders it lists that no receipt (`recorded`, every receipt's paths) lists:
+// anything in `appFolder` (a trailing "/" or not) or below, which only
+// installs fill; elsewhere (the link folders, the user's data folders, which
+// other vendors share) only a run's temporary. A temporary that a receipt
+// lists is reported too: it was recorded by mistake and is nobody's.
+QList<Finding> check(const helper::Receipt &receipt, const QSet<QString> &recorded,
+                     const QString &appFolder);
 
 } // namespace ReceiptCheck

@@ -3,6 +3,7 @@
 #include "script/Evaluator.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -14,9 +15,22 @@
 // error description when it could not compile or run the script.
 struct ScriptOutcome
 {
+    ScriptOutcome(bool made = true, std::optional<QString> answer = std::nullopt,
+                  std::optional<QString> error = std::nullopt)
+        : created(made), result(std::move(answer)), errorInfo(std::move(error))
+    {}
+
     bool created = true;
     std::optional<QString> result;
     std::optional<QString> errorInfo;
+    // Whether the run's changes were kept; false when they were undone.
+    bool changesKept = true;
+    // Whether every shell that ran could undo its changes (else some stay).
+    bool undoable = false;
+    // What keeping or undoing them could not do; empty when all went well.
+    QString settleProblem;
+    // What the shells said before their results (an earlier run was undone).
+    QStringList notices;
 };
 
 // What the runner hands a run: a flag that asks it to stop before its next
@@ -27,6 +41,10 @@ struct ScriptHooks
     std::shared_ptr<const std::atomic<bool>> stopRequested;
     std::function<void(int number, const QString &command)> commandStarted;
     std::function<void(const CommandReport &report)> commandFinished;
+    // Once the script ended: whether its changes are kept (else undone).
+    std::function<bool(const std::optional<QString> &result,
+                       const std::optional<ScriptError> &error)>
+        keepChanges;
 };
 
 // Compiles and runs one script source on the calling thread. Called from a

@@ -111,7 +111,8 @@ struct Place
 {
     int sourceFolder;
     int destinationFolder;
-    const std::string &name;
+    const std::string &name;            // in the source
+    const std::string &destinationName; // in the destination: the same below the top
     std::string sourcePath;
     std::string destinationPath;
 };
@@ -153,7 +154,7 @@ bool TreeCopier::copyFolder(int sourceFd, const Place &place, int depth)
     if (!destination.valid() || !listFolder(sourceFd, place.sourcePath, entries, m_problem))
         return false;
     for (const FolderEntry &entry : entries) {
-        const Place child{sourceFd, destination.get(), entry.name,
+        const Place child{sourceFd, destination.get(), entry.name, entry.name,
                           place.sourcePath + '/' + entry.name,
                           place.destinationPath + '/' + entry.name};
         mode_t type = 0;
@@ -203,10 +204,10 @@ UniqueFd TreeCopier::destinationFolder(const Place &place, bool &created)
 {
     const int parent = place.destinationFolder;
     struct stat status = {};
-    if (::fstatat(parent, place.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (::fstatat(parent, place.destinationName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
         // Root writes only into folders of its own.
         created = !S_ISDIR(status.st_mode) || status.st_uid != ::geteuid();
-        if (created && !removeEntry(parent, place.name, place.destinationPath, m_problem))
+        if (created && !removeEntry(parent, place.destinationName, place.destinationPath, m_problem))
             return {};
     } else if (errno == ENOENT) {
         created = true;
@@ -214,11 +215,11 @@ UniqueFd TreeCopier::destinationFolder(const Place &place, bool &created)
         m_problem = failure("cannot read", place.destinationPath);
         return {};
     }
-    if (created && ::mkdirat(parent, place.name.c_str(), 0700) != 0) {
+    if (created && ::mkdirat(parent, place.destinationName.c_str(), 0700) != 0) {
         m_problem = failure("cannot create folder", place.destinationPath);
         return {};
     }
-    UniqueFd fd(::openat(parent, place.name.c_str(), folderFlags));
+    UniqueFd fd(::openat(parent, place.destinationName.c_str(), folderFlags));
     if (!fd.valid())
         m_problem = failure("cannot open folder", place.destinationPath);
     return fd;
@@ -229,10 +230,10 @@ UniqueFd TreeCopier::destinationFolder(const Place &place, bool &created)
 bool TreeCopier::clearFolderAt(const Place &place)
 {
     struct stat status = {};
-    if (::fstatat(place.destinationFolder, place.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+    if (::fstatat(place.destinationFolder, place.destinationName.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
         !S_ISDIR(status.st_mode))
         return true;
-    return removeEntry(place.destinationFolder, place.name, place.destinationPath, m_problem);
+    return removeEntry(place.destinationFolder, place.destinationName, place.destinationPath, m_problem);
 }
 
 bool TreeCopier::copyFile(const Place &place)
@@ -258,7 +259,7 @@ bool TreeCopier::copyFile(const Place &place)
         ok = false;
     }
     if (ok && ::renameat(place.destinationFolder, temporary.c_str(), place.destinationFolder,
-                         place.name.c_str()) != 0) {
+                         place.destinationName.c_str()) != 0) {
         m_problem = failure("cannot replace", place.destinationPath);
         ok = false;
     }
@@ -321,7 +322,7 @@ bool TreeCopier::copyLink(const Place &place)
                                     : failure("cannot read", place.sourcePath);
         return false;
     }
-    return clearFolderAt(place) && replaceWithLink(place.destinationFolder, place.name, target,
+    return clearFolderAt(place) && replaceWithLink(place.destinationFolder, place.destinationName, target,
                                                    place.destinationPath, m_problem);
 }
 
@@ -347,6 +348,7 @@ bool copyElementTree(const CopyEnds &ends, std::string &problem)
     if (!inspect(element.get(), ends.sourcePath, 0, problem))
         return false;
     const Place top{ends.sourceFolderFd, ends.destinationFolderFd, ends.elementName,
+                    ends.destinationName.empty() ? ends.elementName : ends.destinationName,
                     ends.sourcePath, ends.destinationPath};
     return TreeCopier(problem, ends).copyFolder(element.get(), top, 0);
 }

@@ -20,6 +20,8 @@ struct CopyEnds
     std::function<bool()> stopped;
     // How long a file another program holds a lease on is waited for.
     std::chrono::milliseconds leaseWait = defaultLeaseWait;
+    // The name the copy gets in the destination; empty: the element's own.
+    std::string destinationName;
 };
 
 // The whole element is looked over first, so an element holding a device

@@ -23,9 +23,9 @@ std::uint32_t readUint32(std::string_view bytes)
 bool carries(Direction direction, char type)
 {
     if (direction == Direction::toHelper)
-        return type == static_cast<char>(Type::command);
+        return type == static_cast<char>(Type::command) || type == static_cast<char>(Type::finish);
     return type == static_cast<char>(Type::hello) || type == static_cast<char>(Type::result) ||
-           type == static_cast<char>(Type::error);
+           type == static_cast<char>(Type::error) || type == static_cast<char>(Type::notice);
 }
 
 } // namespace

@@ -17,6 +17,12 @@ enum class Type : char
     command = 'C', // session -> helper: one install operation's command text, UTF-8
     result = 'R',  // helper -> session: a command's status and outputs
     error = 'E',   // helper -> session: a refusal; the helper exits after it
+    // session -> helper: the run is over; "commit" keeps its changes, "rollback"
+    // undoes them. Answered with a result. Input that ends without it undoes them.
+    finish = 'F',
+    // helper -> session, before a command's result: what the person running
+    // the installer should be told (an earlier run was undone).
+    notice = 'N',
 };
 
 inline constexpr std::size_t headerSize = 5;
@@ -27,7 +33,9 @@ inline constexpr std::size_t maxCommandPayload = (128u << 10) - 1;
 // A reply is a status and at most a one-line reason; this bounds what a broken
 // peer can make the session hold.
 inline constexpr std::size_t maxReplyPayload = 1u << 20;
-inline constexpr std::string_view helloText = "quorvantic-helper 2";
+inline constexpr std::string_view helloText = "quorvantic-helper 3";
+inline constexpr std::string_view commitText = "commit";
+inline constexpr std::string_view rollbackText = "rollback";
 
 struct Frame
 {

@@ -34,7 +34,7 @@ std::string folderOf(const std::string &path)
 
 // Performs one command frame's text; an empty optional means it was refused.
 std::optional<frame::CommandResult> answer(const std::string &command, ReceiptJournal &journal,
-                                           int in)
+                                           int in, int out)
 {
     const ParsedCommand parsed = parseInstallCommand(command);
     if (!parsed.ok)
@@ -46,6 +46,22 @@ std::optional<frame::CommandResult> answer(const std::string &command, ReceiptJo
         return ::poll(&input, 1, 0) > 0 && (input.revents & (POLLHUP | POLLERR)) != 0;
     };
     const OperationResult done = journal.perform(parsed.operation, hungUp);
+    if (const std::string notice = journal.takeNotice(); !notice.empty())
+        writeAll(out, frame::encode(frame::Type::notice, notice));
+    frame::CommandResult result;
+    if (!done.ok) {
+        result.status = 1;
+        result.standardError = done.message + '\n';
+    }
+    return result;
+}
+
+// The run's end: its changes kept or undone, as the session says.
+std::optional<frame::CommandResult> finishRun(const std::string &how, ReceiptJournal &journal)
+{
+    if (how != frame::commitText && how != frame::rollbackText)
+        return std::nullopt;
+    const OperationResult done = journal.finish(how == frame::commitText);
     frame::CommandResult result;
     if (!done.ok) {
         result.status = 1;
@@ -112,10 +128,14 @@ int serve(int in, int out, ReceiptJournal &journal)
         }
         if (decoded.status == frame::DecodeStatus::complete) {
             buffer.erase(0, decoded.consumed);
+            const bool finishing = decoded.frame.type == frame::Type::finish;
             const std::optional<frame::CommandResult> result =
-                answer(decoded.frame.payload, journal, in);
+                finishing ? finishRun(decoded.frame.payload, journal)
+                          : answer(decoded.frame.payload, journal, in, out);
             if (!result) {
-                refuse(out, "not an install operation: " + decoded.frame.payload);
+                refuse(out,
+                       (finishing ? "not a way to end a run: " : "not an install operation: ") +
+                           decoded.frame.payload);
                 return 2;
             }
             if (!writeAll(out, frame::encode(frame::Type::result, frame::encodeResult(*result))))

@@ -80,7 +80,45 @@ OpenedFolder openParent(const PathComponents &root, const PathComponents &path,
     return descendFolder(std::move(base.fd), path, root.size(), path.size() - 1, linkRefusal);
 }
 
-OperationResult makeFolder(const Operation &operation, const Roots &roots)
+// Keeps what stands at `path` to put it back, unless it is a folder, which
+// the operation then refuses itself.
+bool keepUnlessFolder(int parentFd, const PathComponents &path, Transaction &undo,
+                      std::string &problem)
+{
+    struct stat status = {};
+    if (::fstatat(parentFd, path.back().c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISDIR(status.st_mode))
+        return true;
+    return undo.keep(parentFd, joinPath(path, path.size() - 1), path.back(), problem);
+}
+
+// Records each folder of `folder` that is missing before it is made.
+bool recordMissingFolders(const PathComponents &folder, Transaction &undo, std::string &problem)
+{
+    for (std::size_t i = 1; i <= folder.size(); ++i) {
+        const PathComponents above(folder.begin(), folder.begin() + long(i - 1));
+        const OpenedFolder parent = openTrustedFolder(above, false);
+        if (!parent.fd.valid()) {
+            problem = parent.problem;
+            return false;
+        }
+        struct stat status = {};
+        if (::fstatat(parent.fd.get(), folder[i - 1].c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0)
+            continue;
+        if (!undo.willMakeFolder(parent.fd.get(), joinPath(above, above.size()), folder[i - 1],
+                                 problem))
+            return false;
+        const PathComponents made(folder.begin(), folder.begin() + long(i));
+        const OpenedFolder created = openTrustedFolder(made, true);
+        if (!created.fd.valid()) {
+            problem = created.problem;
+            return false;
+        }
+    }
+    return true;
+}
+
+OperationResult makeFolder(const Operation &operation, const Roots &roots, Transaction *undo)
 {
     const SplitPath folder = splitPath(operation.first, true);
     if (!folder.ok)
@@ -90,12 +128,15 @@ OperationResult makeFolder(const Operation &operation, const Roots &roots)
         allowed = allowed || folder.components == linkFolder;
     if (!allowed)
         return failed("not an install folder: " + operation.first);
+    std::string problem;
+    if (undo && !recordMissingFolders(folder.components, *undo, problem))
+        return failed(problem);
     const OpenedFolder made = openTrustedFolder(folder.components, true);
     return made.fd.valid() ? succeeded() : failed(made.problem);
 }
 
 OperationResult copyElement(const Operation &operation, const Roots &roots,
-                            const std::function<bool()> &stopped)
+                            const std::function<bool()> &stopped, Transaction *undo)
 {
     const SplitPath source = splitPath(operation.first, false);
     const SplitPath destination = splitPath(operation.second, true);
@@ -114,17 +155,29 @@ OperationResult copyElement(const Operation &operation, const Roots &roots,
     const OpenedFolder app = openTrustedFolder(roots.app, false);
     if (!app.fd.valid())
         return failed(app.problem);
-    const CopyEnds ends{product.fd.get(),
-                        from.back(),
-                        joinPath(from, from.size()),
-                        app.fd.get(),
-                        joinPath(roots.app, roots.app.size()) + '/' + from.back(),
-                        stopped};
+    const std::string appPath = joinPath(roots.app, roots.app.size());
+    CopyEnds ends;
+    ends.sourceFolderFd = product.fd.get();
+    ends.elementName = from.back();
+    ends.sourcePath = joinPath(from, from.size());
+    ends.destinationFolderFd = app.fd.get();
+    ends.destinationPath = appPath + '/' + from.back();
+    ends.stopped = stopped;
     std::string problem;
-    return copyElementTree(ends, problem) ? succeeded() : failed(problem);
+    if (undo) {
+        // Built beside its place and swapped in: a host sees the old element or the new one.
+        ends.destinationName = undo->stage(app.fd.get(), appPath, problem);
+        if (ends.destinationName.empty())
+            return failed(problem);
+    }
+    if (!copyElementTree(ends, problem))
+        return failed(problem);
+    if (undo && !undo->swapIn(app.fd.get(), appPath, ends.destinationName, from.back(), problem))
+        return failed(problem);
+    return succeeded();
 }
 
-OperationResult remove(const Operation &operation, const Roots &roots)
+OperationResult remove(const Operation &operation, const Roots &roots, Transaction *undo)
 {
     const SplitPath path = splitPath(operation.first, false);
     if (!path.ok)
@@ -139,12 +192,15 @@ OperationResult remove(const Operation &operation, const Roots &roots)
     if (!parent.fd.valid()) // nothing there is nothing to remove
         return parent.missing ? succeeded() : failed(parent.problem);
     std::string problem;
-    return removeEntry(parent.fd.get(), path.components.back(), operation.first, problem)
-               ? succeeded()
-               : failed(problem);
+    const bool removed =
+        undo ? undo->moveAside(parent.fd.get(),
+                               joinPath(path.components, path.components.size() - 1),
+                               path.components.back(), problem)
+             : removeEntry(parent.fd.get(), path.components.back(), operation.first, problem);
+    return removed ? succeeded() : failed(problem);
 }
 
-OperationResult link(const Operation &operation, const Roots &roots)
+OperationResult link(const Operation &operation, const Roots &roots, Transaction *undo)
 {
     const SplitPath target = splitPath(operation.first, false);
     const SplitPath link = splitPath(operation.second, false);
@@ -160,13 +216,15 @@ OperationResult link(const Operation &operation, const Roots &roots)
     if (!parent.fd.valid())
         return failed(parent.problem);
     std::string problem;
-    return replaceWithLink(parent.fd.get(), link.components.back(), operation.first,
-                           operation.second, problem)
+    const PathComponents &at = link.components;
+    if (undo && !keepUnlessFolder(parent.fd.get(), at, *undo, problem))
+        return failed(problem);
+    return replaceWithLink(parent.fd.get(), at.back(), operation.first, operation.second, problem)
                ? succeeded()
                : failed(problem);
 }
 
-OperationResult writeText(const Operation &operation, const Roots &roots)
+OperationResult writeText(const Operation &operation, const Roots &roots, Transaction *undo)
 {
     const SplitPath file = splitPath(operation.second, false);
     if (!file.ok)
@@ -187,6 +245,8 @@ OperationResult writeText(const Operation &operation, const Roots &roots)
         return failed("refusing to write to " + operation.second + ": it is " +
                       describeType(status.st_mode));
     std::string problem;
+    if (undo && !keepUnlessFolder(folder, path, *undo, problem))
+        return failed(problem);
     std::string temporary;
     UniqueFd out =
         createTemporaryFile(folder, joinPath(path, path.size() - 1), 0644, temporary, problem);
@@ -205,7 +265,7 @@ OperationResult writeText(const Operation &operation, const Roots &roots)
 }
 
 OperationResult performChecked(const Operation &operation, const InstallRoots &roots,
-                               const std::function<bool()> &stopped)
+                               const std::function<bool()> &stopped, Transaction *undo)
 {
     Roots prepared;
     std::string problem;
@@ -213,15 +273,15 @@ OperationResult performChecked(const Operation &operation, const InstallRoots &r
         return failed(problem);
     switch (operation.kind) {
     case OperationKind::makeFolder:
-        return makeFolder(operation, prepared);
+        return makeFolder(operation, prepared, undo);
     case OperationKind::copyElement:
-        return copyElement(operation, prepared, stopped);
+        return copyElement(operation, prepared, stopped, undo);
     case OperationKind::remove:
-        return remove(operation, prepared);
+        return remove(operation, prepared, undo);
     case OperationKind::link:
-        return link(operation, prepared);
+        return link(operation, prepared, undo);
     case OperationKind::writeText:
-        return writeText(operation, prepared);
+        return writeText(operation, prepared, undo);
     case OperationKind::removeRecorded:
     case OperationKind::removeFolder: // only the receipts say what these may remove
         return failed("an uninstall operation needs the receipts: " + operation.first);
@@ -232,10 +292,10 @@ OperationResult performChecked(const Operation &operation, const InstallRoots &r
 } // namespace
 
 OperationResult perform(const Operation &operation, const InstallRoots &roots,
-                        const std::function<bool()> &stopped)
+                        const std::function<bool()> &stopped, Transaction *undo)
 {
     try {
-        return performChecked(operation, roots, stopped);
+        return performChecked(operation, roots, stopped, undo);
     } catch (...) { // only allocation can throw; the helper answers, never aborts
         return failed("out of memory");
     }

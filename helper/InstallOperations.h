@@ -1,6 +1,7 @@
 #pragma once
 
 #include "helper/InstallCommand.h"
+#include "helper/Transaction.h"
 
 #include <functional>
 #include <string>
@@ -34,7 +35,10 @@ struct OperationResult
 // Operand paths are absolute with no empty, "." or ".." component; DIR and
 // DEST may end with one "/".
 // `stopped`, when given, is asked between the files of a copy: true ends it.
+// With `undo`, every change can be undone: what is replaced or removed is
+// kept aside and a copied element is built under a staging name, then
+// swapped in whole; without it, a copy merges into the element that stands.
 OperationResult perform(const Operation &operation, const InstallRoots &roots,
-                        const std::function<bool()> &stopped = {});
+                        const std::function<bool()> &stopped = {}, Transaction *undo = nullptr);
 
 } // namespace helper

@@ -28,6 +28,22 @@ bool removes(const Operation &operation)
            operation.kind == OperationKind::removeFolder;
 }
 
+std::string withoutSlash(std::string folder)
+{
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder;
+}
+
+// Root's folders, reached as its operations reach them.
+OpenedFolder openSystemFolder(const std::string &folder)
+{
+    const SplitPath split = splitPath(folder, true);
+    if (!split.ok)
+        return {UniqueFd(), false, split.problem};
+    return openTrustedFolder(split.components, false);
+}
+
 } // namespace
 
 ReceiptJournal::ReceiptJournal(InstallRoots roots, std::string receiptsFolder, std::string user)
@@ -42,8 +58,40 @@ ReceiptJournal::ReceiptJournal(InstallRoots roots, std::string receiptsFolder, s
 
 ReceiptJournal::~ReceiptJournal()
 {
+    m_transaction.reset(); // undone unless finished
     if (m_lock)
         m_store.removeEmptyStore();
+}
+
+OperationResult ReceiptJournal::finish(bool commit)
+{
+    if (!m_transaction)
+        return {true, {}};
+    const TransactionEnd end = commit ? m_transaction->commit() : m_transaction->rollback();
+    // What is on disk again is what the receipts say.
+    m_loaded = false;
+    m_receipts.clear();
+    m_touched.clear();
+    m_keptReceipts.clear();
+    m_madeFolders.clear();
+    m_transaction.emplace(m_lock->folder(), withoutSlash(m_store.folder()), openSystemFolder);
+    return {end.ok, end.problem};
+}
+
+// A session that was killed left its journal: it is undone before anything else.
+bool ReceiptJournal::recoverEarlier(const Operation &first)
+{
+    const Transaction::Recovered recovered =
+        Transaction::recover(m_lock->folder(), withoutSlash(m_store.folder()), openSystemFolder);
+    if (recovered.found && !recovered.end.ok) {
+        m_unprepared = "An earlier installation was interrupted and could not be undone: " +
+                       recovered.end.problem +
+                       (removes(first) ? ". Nothing was removed." : ". Nothing was installed.");
+        return false;
+    }
+    if (recovered.found && !recovered.committed)
+        m_notice = "An earlier installation was interrupted; its changes were undone.";
+    return true;
 }
 
 const std::map<std::string, Receipt> &ReceiptJournal::receipts()
@@ -61,11 +109,12 @@ bool ReceiptJournal::ensurePrepared(const Operation &first)
         std::string why;
         m_lock = m_store.prepare(why);
         if (!m_lock) {
-            std::string folder = m_store.folder();
-            while (folder.size() > 1 && folder.back() == '/')
-                folder.pop_back();
-            m_unprepared = "The receipts cannot be kept in " + folder + ": " + why +
+            m_unprepared = "The receipts cannot be kept in " + withoutSlash(m_store.folder()) +
+                           ": " + why +
                            (removes(first) ? ". Nothing was removed." : ". Nothing was installed.");
+        } else if (recoverEarlier(first)) {
+            m_transaction.emplace(m_lock->folder(), withoutSlash(m_store.folder()),
+                                  openSystemFolder);
         }
     }
     return m_unprepared.empty();
@@ -107,8 +156,28 @@ void ReceiptJournal::creditSharedFolders(Receipt &receipt, const std::string &pa
     }
 }
 
+// The receipt as it was before the session, for an undo to put back.
+bool ReceiptJournal::keepReceipt(const std::string &product, std::string &problem)
+{
+    if (m_keptReceipts.count(product))
+        return true;
+    // A folder in a receipt's place is no receipt to put back; writing there fails.
+    struct stat status = {};
+    if (::fstatat(m_lock->folder(), receiptFileName(product).c_str(), &status,
+                  AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISDIR(status.st_mode))
+        return true;
+    if (!m_transaction->keep(m_lock->folder(), withoutSlash(m_store.folder()),
+                             receiptFileName(product), problem))
+        return false;
+    m_keptReceipts.insert(product);
+    return true;
+}
+
 bool ReceiptJournal::save(const std::string &product, std::string &problem)
 {
+    if (!keepReceipt(product, problem))
+        return false;
     Receipt &receipt = m_receipts[product];
     receipt.version = QUORVANTIC_VERSION;
     receipt.bundle = m_roots.products;
@@ -208,7 +277,7 @@ OperationResult ReceiptJournal::makeFolder(const Operation &operation,
         if (::lstat(joinPath(folder, i).c_str(), &status) != 0 && errno == ENOENT)
             firstMissing = i;
     }
-    const OperationResult done = helper::perform(operation, m_roots, stopped);
+    const OperationResult done = helper::perform(operation, m_roots, stopped, &*m_transaction);
     if (!done.ok)
         return done;
     for (std::size_t i = firstMissing; i <= folder.size(); ++i) {
@@ -235,12 +304,11 @@ OperationResult ReceiptJournal::copyElement(const Operation &operation,
     const PathComponents source = componentsOf(operation.first);
     if (source.size() != m_products.size() + 2 || !startsWith(source, m_products, true) ||
         componentsOf(operation.second) != m_app)
-        return helper::perform(operation, m_roots, stopped); // refused there, with the reason
+        return helper::perform(operation, m_roots, stopped,
+                               &*m_transaction); // refused there, with the reason
     PathComponents copied = m_app;
     copied.push_back(source.back());
     const std::string copiedPath = joinPath(copied, copied.size());
-    struct stat status = {};
-    const bool existed = ::lstat(copiedPath.c_str(), &status) == 0;
     // The element is hashed in the bundle while it is copied, on the cores
     // the copy leaves free; the copy's listing then takes those digests.
     std::vector<ReceiptEntry> sourceEntries;
@@ -250,13 +318,12 @@ OperationResult ReceiptJournal::copyElement(const Operation &operation,
         hashing = std::thread([&] { scanTree(m_products, source, sourceEntries, sourceProblem); });
     } catch (...) { // no thread to be had: the listing hashes the copy instead
     }
-    const OperationResult done = helper::perform(operation, m_roots, stopped);
+    const OperationResult done = helper::perform(operation, m_roots, stopped, &*m_transaction);
     if (hashing.joinable())
         hashing.join();
-    // A copy cut short still leaves files only this run made when the element
-    // was new: they are listed so that an uninstall can take them away.
-    if (!done.ok && (existed || ::lstat(copiedPath.c_str(), &status) != 0))
-        return done; // refused, or failed before it made anything: nothing to record
+    // A copy cut short stays in its staging folder, which the undo removes.
+    if (!done.ok)
+        return done;
     std::vector<ReceiptEntry> entries;
     std::string problem;
     scanCopy(m_app, copied, sourceEntries, joinPath(source, source.size()), entries, problem);
@@ -272,7 +339,7 @@ OperationResult ReceiptJournal::copyElement(const Operation &operation,
 OperationResult ReceiptJournal::recordAfter(const Operation &operation, const std::string &path,
                                             const std::function<bool()> &stopped)
 {
-    const OperationResult done = helper::perform(operation, m_roots, stopped);
+    const OperationResult done = helper::perform(operation, m_roots, stopped, &*m_transaction);
     if (!done.ok)
         return done;
     const PathComponents made = componentsOf(path);
@@ -294,7 +361,7 @@ OperationResult ReceiptJournal::recordAfter(const Operation &operation, const st
 OperationResult ReceiptJournal::removeTree(const Operation &operation,
                                            const std::function<bool()> &stopped)
 {
-    const OperationResult done = helper::perform(operation, m_roots, stopped);
+    const OperationResult done = helper::perform(operation, m_roots, stopped, &*m_transaction);
     if (!done.ok)
         return done;
     const PathComponents removed = componentsOf(operation.first);
@@ -317,7 +384,7 @@ OperationResult ReceiptJournal::removeRecorded(const std::string &path)
         const ReceiptEntry *entry = receipt.find(normal);
         if (!entry || entry->kind == ReceiptEntry::Kind::folder)
             continue;
-        const OperationResult done = removeRecordedEntry(*entry, *root);
+        const OperationResult done = removeRecordedEntry(*entry, *root, &*m_transaction);
         return done.ok ? forget(normal, done) : done;
     }
     return failed("not recorded by an install: " + path);
@@ -329,7 +396,7 @@ OperationResult ReceiptJournal::removeReceipt(const std::string &name)
         if (receiptFileName(it->first) != name)
             continue;
         std::string problem;
-        if (!m_store.remove(it->first, problem))
+        if (!keepReceipt(it->first, problem) || !m_store.remove(it->first, problem))
             return failed(problem);
         m_touched.erase(it->first);
         m_receipts.erase(it);
@@ -356,7 +423,8 @@ OperationResult ReceiptJournal::removeFolder(const std::string &path)
     if (!nearInstall || !recorded)
         return failed("not a folder an install made: " + path);
     bool removed = false;
-    const OperationResult done = removeFolderIfEmpty(folder, m_installFolders, removed);
+    const OperationResult done =
+        removeFolderIfEmpty(folder, m_installFolders, removed, &*m_transaction);
     return removed ? forget(normal, done) : done;
 }
 

@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Performs install and uninstall operations and keeps each product's receipt
@@ -30,6 +31,11 @@
 // ready (and locked for the session) before the first operation does
 // anything, and an operation whose receipt cannot be written fails, naming
 // what is not recorded.
+//
+// The session is one transaction (helper/Transaction.h), receipts included:
+// finish() keeps it or undoes it, and a journal that ends any other way is
+// undone, now or, when the process was killed, by the next session before
+// its first operation.
 namespace helper {
 
 class ReceiptJournal
@@ -49,12 +55,20 @@ public:
     // The receipts as they stand (loaded at the first operation).
     const std::map<std::string, Receipt> &receipts();
 
+    // Keeps (`commit`) or undoes what the session's operations changed.
+    OperationResult finish(bool commit);
+    // What the first operation found to say beforehand (an earlier session
+    // that was interrupted and is now undone), once; empty when nothing.
+    std::string takeNotice() { return std::exchange(m_notice, {}); }
+
 private:
     bool ensurePrepared(const Operation &first);
     void ensureLoaded();
     Receipt &touch(const std::string &product);
     void creditSharedFolders(Receipt &receipt, const std::string &path) const;
     bool save(const std::string &product, std::string &problem);
+    bool keepReceipt(const std::string &product, std::string &problem);
+    bool recoverEarlier(const Operation &first);
     OperationResult saved(const std::string &product, const std::string &path,
                           OperationResult done);
     OperationResult forget(const std::string &path, OperationResult done);
@@ -78,6 +92,9 @@ private:
     std::vector<PathComponents> m_installFolders; // the app folder, then the link folders
     bool m_prepared = false;
     std::optional<StoreLock> m_lock;
+    std::optional<Transaction> m_transaction;
+    std::set<std::string> m_keptReceipts; // whose old receipt the transaction keeps
+    std::string m_notice;
     std::string m_unprepared; // why no operation may run, when the store could not be got ready
     bool m_loaded = false;
     std::string m_loadProblem;

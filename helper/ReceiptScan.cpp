@@ -27,10 +27,14 @@ bool readLinkAt(int folder, const std::string &name, std::string &target)
 }
 
 // One entry for `name` in `folder`, then what is below it when asked. Files
-// below are listed without their digest (fillDigests() adds them).
+// below are listed without their digest (fillDigests() adds them). A run's
+// temporary is never listed: one a dead run left in an element would
+// otherwise pass as installed and be taken for the product's.
 bool scanAt(int folder, const std::string &name, const std::string &path, bool recurse, int depth,
             std::vector<ReceiptEntry> &entries, std::string &problem)
 {
+    if (isTemporaryName(name))
+        return true;
     struct stat status = {};
     if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno == ENOENT)
@@ -206,7 +210,8 @@ bool scanCopy(const PathComponents &root, const PathComponents &copied,
     return listed;
 }
 
-OperationResult removeRecordedEntry(const ReceiptEntry &entry, const PathComponents &root)
+OperationResult removeRecordedEntry(const ReceiptEntry &entry, const PathComponents &root,
+                                    Transaction *undo)
 {
     const SplitPath path = splitPath(entry.path, false);
     if (!path.ok)
@@ -232,13 +237,19 @@ OperationResult removeRecordedEntry(const ReceiptEntry &entry, const PathCompone
         return {false, "kept " + entry.path + ": it is " + describeType(status.st_mode) +
                            " now, not the file that was installed"};
     }
+    std::string problem;
+    if (undo)
+        return {undo->moveAside(folder, joinPath(path.components, path.components.size() - 1), name,
+                                problem),
+                problem};
     if (::unlinkat(folder, name.c_str(), 0) != 0 && errno != ENOENT)
         return {false, failure("cannot remove", entry.path)};
     return {true, {}};
 }
 
 OperationResult removeFolderIfEmpty(const PathComponents &path,
-                                    const std::vector<PathComponents> &roots, bool &removed)
+                                    const std::vector<PathComponents> &roots, bool &removed,
+                                    Transaction *undo)
 {
     removed = false;
     PathComponents parent = path;
@@ -250,6 +261,13 @@ OperationResult removeFolderIfEmpty(const PathComponents &path,
     const OpenedFolder holder = root ? openHolder(*root, path) : openTrustedFolder(parent, false);
     if (!holder.fd.valid())
         return {holder.missing, holder.missing ? std::string() : holder.problem};
+    std::string problem;
+    struct stat status = {};
+    if (undo &&
+        ::fstatat(holder.fd.get(), path.back().c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+        !undo->willRemoveFolder(holder.fd.get(), joinPath(path, path.size() - 1), path.back(),
+                                problem))
+        return {false, problem};
     if (::unlinkat(holder.fd.get(), path.back().c_str(), AT_REMOVEDIR) == 0) {
         removed = true;
         return {true, {}};

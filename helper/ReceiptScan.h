@@ -39,11 +39,14 @@ bool describe(const PathComponents &root, const PathComponents &path, bool recur
 
 // Removes a recorded file or link: a link only while it still points where
 // recorded, a file only while it is still a regular file. Missing is success.
-OperationResult removeRecordedEntry(const ReceiptEntry &entry, const PathComponents &root);
+// With `undo`, it is moved aside rather than removed.
+OperationResult removeRecordedEntry(const ReceiptEntry &entry, const PathComponents &root,
+                                    Transaction *undo = nullptr);
 
 // Removes a recorded folder if it is empty; one that holds something stays,
 // which is success too. `path` may be an install folder or one above it.
 OperationResult removeFolderIfEmpty(const PathComponents &path,
-                                    const std::vector<PathComponents> &roots, bool &removed);
+                                    const std::vector<PathComponents> &roots, bool &removed,
+                                    Transaction *undo = nullptr);
 
 } // namespace helper

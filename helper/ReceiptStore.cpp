@@ -57,10 +57,12 @@ std::size_t standing(const PathComponents &components)
     return components.size();
 }
 
-// The names SafePath's temporaryName() gives.
+// The names SafePath's temporaryName() gives; not what a transaction keeps
+// to put back (".quorvantic-undo-..."), which its recovery settles.
 bool isTemporary(const std::string &name)
 {
-    return name.rfind(".quorvantic-", 0) == 0;
+    return name.rfind(".quorvantic-", 0) == 0 && name.size() > 12 && name[12] >= '0' &&
+           name[12] <= '9';
 }
 
 // Temporaries left by runs that died; with the store locked, no live run has any.
@@ -228,6 +230,14 @@ bool ReceiptStore::load(std::map<std::string, Receipt> &receipts, std::vector<st
         receipts[parsed.receipt.product] = std::move(parsed.receipt);
     }
     return true;
+}
+
+bool ReceiptStore::hasJournal() const
+{
+    const OpenedFolder store = openStore(m_folder, false, m_owner, m_ownerLinks);
+    struct stat status = {};
+    return store.fd.valid() && ::fstatat(store.fd.get(), std::string(journalName).c_str(), &status,
+                                         AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool ReceiptStore::write(const Receipt &receipt, std::string &problem) const

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -25,6 +26,12 @@ public:
     explicit ReceiptStore(std::string folder, uid_t owner = ::geteuid(), bool ownerLinks = false);
 
     const std::string &folder() const { return m_folder; }
+
+    // The file a run keeps in the store while it changes what is installed,
+    // to undo it should the run end early; gone once the run has finished.
+    static constexpr std::string_view journalName = "transaction.journal";
+    // Whether a journal stands in the store (a missing store holds none).
+    bool hasJournal() const;
 
     // Gets the store ready before anything is written: makes the folder when
     // missing, locks it (waiting up to lockWait() for a run that holds it),

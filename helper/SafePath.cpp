@@ -286,6 +286,29 @@ std::string temporaryName()
     return prefix + std::to_string(++counter);
 }
 
+bool isTemporaryName(std::string_view name)
+{
+    static constexpr std::string_view prefix = ".quorvantic-";
+    if (!name.starts_with(prefix))
+        return false;
+    name.remove_prefix(prefix.size());
+    if (name.starts_with("undo-"))
+        name.remove_prefix(5);
+    else if (name.starts_with("stage-"))
+        name.remove_prefix(6);
+    const auto digits = [&name] {
+        std::size_t count = 0;
+        while (count < name.size() && name[count] >= '0' && name[count] <= '9')
+            ++count;
+        name.remove_prefix(count);
+        return count > 0;
+    };
+    if (!digits() || !name.starts_with('-'))
+        return false;
+    name.remove_prefix(1);
+    return digits() && name.empty();
+}
+
 UniqueFd createTemporaryFile(int folderFd, const std::string &folderPath, mode_t mode,
                              std::string &name, std::string &problem)
 {

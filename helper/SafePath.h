@@ -95,6 +95,12 @@ bool listFolder(int fd, const std::string &path, std::vector<FolderEntry> &entri
 // it, so the target is replaced whole and never written through.
 std::string temporaryName();
 
+// Whether `name` is one an installer run gives its temporaries: ".quorvantic-"
+// then the process id, "-" and a count, with "undo-" or "stage-" before the
+// id for what a run keeps to undo or to put in place. One left behind by a
+// run that died is nobody's file.
+bool isTemporaryName(std::string_view name);
+
 // Creates a new file under a temporary name in `folderFd`, mode exactly `mode`.
 UniqueFd createTemporaryFile(int folderFd, const std::string &folderPath, mode_t mode,
                              std::string &name, std::string &problem);

@@ -18,6 +18,19 @@ struct ShellOutcome
     int status = 0;
     QByteArray standardOutput;
     QByteArray standardError;
+    // What the person running the installer should hear before the result
+    // (an interrupted earlier run that was undone first); usually empty.
+    QString notice;
+};
+
+// How a run's changes ended: kept or undone as asked, or what went wrong.
+struct ShellEnding
+{
+    bool ok = true;
+    QString problem;
+    // Whether the shell could undo what it changed at all (one that runs
+    // programs cannot).
+    bool undoable = false;
 };
 
 // Runs the commands of one script run, one after another on one thread.
@@ -29,4 +42,11 @@ public:
     // A run's stop flag: a shell that runs programs ends one still running
     // some seconds after the flag is raised. Others need not look at it.
     virtual void setStopFlag(std::shared_ptr<const std::atomic<bool>> flag) { (void)flag; }
+    // The run is over: a shell that keeps its changes as one transaction
+    // keeps them (`keep`) or undoes them all. Others have nothing to do.
+    virtual ShellEnding finish(bool keep)
+    {
+        (void)keep;
+        return {};
+    }
 };

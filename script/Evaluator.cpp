@@ -16,10 +16,31 @@ EvaluationResult Evaluator::run(const Program &program)
         result.error = m_error;
     else
         result.value = m_result;
+    settle(result);
     // Ends the privileged helper now, not whenever the evaluator goes.
     m_administratorShell.reset();
     m_userShell.reset();
     return result;
+}
+
+// The system part first: the user's files may point into it.
+void Evaluator::settle(EvaluationResult &result)
+{
+    const std::optional<QString> text =
+        result.value ? std::optional<QString>(result.value->textForm()) : std::nullopt;
+    result.changesKept =
+        m_context.keepChanges ? m_context.keepChanges(text, result.error) : !result.error;
+    for (CommandShell *shell : {m_administratorShell.get(), m_userShell.get()}) {
+        if (!shell)
+            continue;
+        const ShellEnding ending = shell->finish(result.changesKept);
+        result.undoable = result.undoable && ending.undoable;
+        if (!ending.ok)
+            result.settleProblem +=
+                (result.settleProblem.isEmpty() ? QString() : QStringLiteral("\n")) +
+                ending.problem;
+    }
+    result.notices = m_notices;
 }
 
 void Evaluator::raise(qint64 number, const QString &message, int line)
@@ -173,6 +194,8 @@ std::optional<Value> Evaluator::shellScript(const Expression &expression)
         shell->setStopFlag(m_context.stopRequested);
     }
     ShellOutcome outcome = runReported(*shell, command->textForm(), expression.privileged);
+    if (!outcome.notice.isEmpty())
+        m_notices.append(outcome.notice);
     if (outcome.failure) {
         outcome.failure->line = expression.line;
         m_error = outcome.failure;

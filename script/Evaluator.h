@@ -7,6 +7,7 @@
 #include "script/Value.h"
 
 #include <QHash>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -45,12 +46,22 @@ struct EvaluationContext
     // from 1 in the order they run) and once it has ended, whatever its outcome.
     std::function<void(int number, const QString &command)> commandStarted;
     std::function<void(const CommandReport &report)> commandFinished;
+    // Asked once the script has ended, before its shells go: whether what
+    // they changed is kept, or undone by the shells that can. Unset: kept
+    // unless an error ended the script.
+    std::function<bool(const std::optional<QString> &result,
+                       const std::optional<ScriptError> &error)>
+        keepChanges;
 };
 
 struct EvaluationResult
 {
     std::optional<Value> value;       // the returned or last value, if any
     std::optional<ScriptError> error; // an error that no "try" caught
+    bool changesKept = true;          // as keepChanges decided
+    bool undoable = true;             // every shell that ran could undo its changes
+    QString settleProblem;            // what keeping or undoing the changes could not do
+    QStringList notices;              // what the shells said beforehand, in order
 };
 
 // Runs one compiled program. One evaluator per run: the variables, the
@@ -70,6 +81,7 @@ private:
         raised
     };
 
+    void settle(EvaluationResult &result);
     Flow execute(const std::vector<Statement> &block);
     Flow execute(const Statement &statement);
     std::optional<Value> evaluate(const Expression &expression);
@@ -84,4 +96,5 @@ private:
     QHash<QString, Value> m_variables;
     std::optional<Value> m_result;
     std::optional<ScriptError> m_error;
+    QStringList m_notices;
 };

@@ -25,11 +25,18 @@ ShellOutcome InstallOperationShell::run(const QString &command)
         return outcome;
     }
     const helper::OperationResult done = m_journal.perform(parsed.operation);
+    outcome.notice = QString::fromStdString(m_journal.takeNotice());
     if (!done.ok) {
         outcome.status = 1;
         outcome.standardError = QByteArray::fromStdString(done.message) + '\n';
     }
     return outcome;
+}
+
+ShellEnding InstallOperationShell::finish(bool keep)
+{
+    const helper::OperationResult done = m_journal.finish(keep);
+    return {done.ok, QString::fromStdString(done.message), true};
 }
 
 std::unique_ptr<CommandShell> InstallOperationShell::forThisExecutable()

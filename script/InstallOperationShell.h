@@ -16,6 +16,7 @@ class InstallOperationShell : public CommandShell
 public:
     InstallOperationShell(helper::InstallRoots roots, std::string receiptsFolder);
     ShellOutcome run(const QString &command) override;
+    ShellEnding finish(bool keep) override;
 
     // The install locations, with this executable's bundle as the only source.
     static std::unique_ptr<CommandShell> forThisExecutable();

@@ -32,6 +32,10 @@ ScriptRun Interpreter::run(const QString &source) const
     }
     const EvaluationResult evaluated = Evaluator(m_context).run(*compiled.program);
     run.error = evaluated.error;
+    run.changesKept = evaluated.changesKept;
+    run.undoable = evaluated.undoable;
+    run.settleProblem = evaluated.settleProblem;
+    run.notices = evaluated.notices;
     if (evaluated.value)
         run.result = evaluated.value->textForm();
     return run;

@@ -12,6 +12,10 @@ struct ScriptRun
     bool created = true;
     std::optional<QString> result; // the text form of the script's result
     std::optional<ScriptError> error;
+    bool changesKept = true;
+    bool undoable = false;
+    QString settleProblem;
+    QStringList notices;
 };
 
 // Compiles and runs scripts of the installer's language. Holds no state

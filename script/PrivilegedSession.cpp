@@ -167,6 +167,7 @@ std::optional<ScriptError> PrivilegedSession::start()
     if (type != "H" || payload != frame::helloText)
         return failure(ScriptErrorNumber::privilegedToolFailed,
                        QStringLiteral("The privileged helper answered out of turn."));
+    m_greeted = true;
     return std::nullopt;
 }
 
@@ -181,6 +182,58 @@ void PrivilegedSession::stopLongCommand()
         m_process->closeWriteChannel();
         m_inputClosed = true;
     }
+}
+
+bool PrivilegedSession::exchange(frame::Type type, const QByteArray &payload,
+                                 std::string &answerType, std::string &answer, QString &notice)
+{
+    const std::string request =
+        frame::encode(type, std::string_view(payload.constData(), std::size_t(payload.size())));
+    m_process->write(request.data(), static_cast<qint64>(request.size()));
+    while (m_process->bytesToWrite() > 0)
+        if (!m_process->waitForBytesWritten(-1))
+            break;
+    for (;;) {
+        if (!readFrame(answerType, answer))
+            return false;
+        if (answerType != "N")
+            return true;
+        notice = QString::fromStdString(answer);
+    }
+}
+
+ShellEnding PrivilegedSession::finish(bool keep)
+{
+    // A helper that never greeted changed nothing.
+    if (!m_greeted)
+        return {true, {}, true};
+    const QString unsettled = QStringLiteral(
+        "The privileged helper ended before the run was settled; what it changed is undone "
+        "when the installer next starts.");
+    // Its input closed (a stop) or it broke: it undoes the run itself as it
+    // ends, or leaves its journal for the next run.
+    if (m_broken || m_inputClosed) {
+        if (m_process->state() != QProcess::NotRunning) {
+            m_process->closeWriteChannel();
+            m_process->waitForFinished(-1);
+        }
+        const bool clean =
+            m_process->exitStatus() == QProcess::NormalExit && m_process->exitCode() == 0;
+        return {clean, clean ? QString() : unsettled, true};
+    }
+    const std::string_view how = keep ? frame::commitText : frame::rollbackText;
+    std::string type;
+    std::string payload;
+    QString notice;
+    if (!exchange(frame::Type::finish, QByteArray(how.data(), qsizetype(how.size())), type, payload,
+                  notice))
+        return {false, unsettled, true};
+    const std::optional<frame::CommandResult> result =
+        type == "R" ? frame::decodeResult(payload) : std::nullopt;
+    if (!result)
+        return {false, QStringLiteral("The privileged helper answered out of turn."), true};
+    return {result->status == 0, trimmedText(QByteArray::fromStdString(result->standardError)),
+            true};
 }
 
 ShellOutcome PrivilegedSession::run(const QString &command)
@@ -206,16 +259,9 @@ ShellOutcome PrivilegedSession::run(const QString &command)
         }
     }
 
-    const std::string request =
-        frame::encode(frame::Type::command, std::string_view(text.constData(), text.size()));
-    m_process->write(request.data(), static_cast<qint64>(request.size()));
-    while (m_process->bytesToWrite() > 0)
-        if (!m_process->waitForBytesWritten(-1))
-            break;
-
     std::string type;
     std::string payload;
-    if (!readFrame(type, payload)) {
+    if (!exchange(frame::Type::command, text, type, payload, outcome.notice)) {
         outcome.failure = failure(ScriptErrorNumber::privilegedToolFailed,
                                   QStringLiteral("The privileged helper ended unexpectedly."));
         return outcome;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "helper/FrameCodec.h"
 #include "script/CommandShell.h"
 
 #include <QElapsedTimer>
@@ -38,6 +39,8 @@ public:
     PrivilegedSession(QStringList launcher, QString helperPath);
     ~PrivilegedSession() override;
     ShellOutcome run(const QString &command) override;
+    // Tells the helper to keep or undo the run's changes and waits for it.
+    ShellEnding finish(bool keep) override;
     // A command still running this long after the run's stop flag rose is
     // ended: the helper's input is closed, and it stops between two files.
     void setStopFlag(std::shared_ptr<const std::atomic<bool>> flag) override
@@ -59,6 +62,9 @@ private:
     void stopLongCommand();
     // Reads until one whole frame arrived; false when the helper ended first.
     bool readFrame(std::string &type, std::string &payload);
+    // Sends one frame and reads the answer, notices aside.
+    bool exchange(frame::Type type, const QByteArray &payload, std::string &answerType,
+                  std::string &answer, QString &notice);
     ScriptError failure(qint64 number, const QString &message);
 
     QStringList m_launcher;
@@ -69,5 +75,6 @@ private:
     std::shared_ptr<const std::atomic<bool>> m_stop;
     QElapsedTimer m_stopSeen;
     bool m_inputClosed = false;
+    bool m_greeted = false;
     int m_stopGraceMs = 5000;
 };

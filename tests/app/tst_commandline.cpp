@@ -1,4 +1,5 @@
 // The installer's command line, run as the real executable.
+#include "../common/ScopedVariable.h"
 #include "engine/Installer.h"
 
 #include <QDir>
@@ -13,18 +14,18 @@
 
 namespace {
 
-struct Run
+struct Invocation
 {
     int status = -1;
     QByteArray out;
     QByteArray err;
 };
 
-Run runProgram(const QString &program, const QStringList &arguments)
+Invocation runProgram(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.start(program, arguments);
-    Run run;
+    Invocation run;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
         return run;
     run.status = process.exitCode();
@@ -33,7 +34,7 @@ Run runProgram(const QString &program, const QStringList &arguments)
     return run;
 }
 
-Run runInstaller(const QStringList &arguments)
+Invocation runInstaller(const QStringList &arguments)
 {
     return runProgram(QStringLiteral(QUORVANTIC_BIN_DIR "/quorvantic-installer"), arguments);
 }
@@ -60,7 +61,7 @@ QString makeBundle(const QTemporaryDir &bundle, const QStringList &entries)
 
 // Runs the bundle's installer; as an unprivileged user where the tests run as
 // root, so that nothing could reach the system's folders.
-Run runBundled(const QTemporaryDir &bundle, const QStringList &arguments)
+Invocation runBundled(const QTemporaryDir &bundle, const QStringList &arguments)
 {
     QStringList command = QStringList{bundle.filePath("usr/bin/quorvantic-installer")} + arguments;
     if (::geteuid() == 0)
@@ -107,7 +108,7 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, stdoutHas);
         QFETCH(QString, stderrHas);
-        const Run run = runInstaller(arguments);
+        const Invocation run = runInstaller(arguments);
         QCOMPARE(run.status, status);
         QVERIFY2(run.out.contains(stdoutHas.toUtf8()), run.out.constData());
         QVERIFY2(run.err.contains(stderrHas.toUtf8()), run.err.constData());
@@ -118,14 +119,14 @@ private slots:
 
     void refusalNamesTheLicenseOption()
     {
-        const Run run = runInstaller({"--unattended"});
+        const Invocation run = runInstaller({"--unattended"});
         QVERIFY(run.err.contains("--license"));
         QVERIFY(run.out.isEmpty());
     }
 
     void printedScriptIsTheOneTheWindowComposes()
     {
-        const Run run = runInstaller({"--print-script"});
+        const Invocation run = runInstaller({"--print-script"});
         QCOMPARE(run.status, 0);
 
         AppSettings settings;
@@ -140,7 +141,7 @@ private slots:
 
     void licenseIsPrintedAsPlainText()
     {
-        const Run run = runInstaller({"--license"});
+        const Invocation run = runInstaller({"--license"});
         QCOMPARE(run.status, 0);
         const QString text = QString::fromUtf8(run.out);
         QVERIFY(text.startsWith("Quorvantic Software License Agreement\n"));
@@ -201,7 +202,7 @@ private slots:
         QFETCH(QString, message);
         QTemporaryDir bundle;
         const QString resources = makeBundle(bundle, entries);
-        const Run run = runBundled(bundle, {"--unattended", "--accept-license"});
+        const Invocation run = runBundled(bundle, {"--unattended", "--accept-license"});
         QCOMPARE(run.status, 64);
         QVERIFY2(run.err.contains(QString(message).replace('@', resources).toUtf8()),
                  run.err.constData());
@@ -233,12 +234,45 @@ private slots:
         QFETCH(QString, message);
         QTemporaryDir bundle;
         const QString resources = makeBundle(bundle, entries);
-        const Run run = runBundled(bundle, {"--print-script"});
+        const Invocation run = runBundled(bundle, {"--print-script"});
         QCOMPARE(run.status, 64);
         // Qt may say something of its own first.
         QVERIFY2(run.err.endsWith(QString(message).replace('@', resources).toUtf8()),
                  run.err.constData());
         QCOMPARE(run.out, QByteArray());
+    }
+
+    // --verify fails while a run stands unfinished in the user's receipts,
+    // naming its journal; the folder alone is no such run.
+    void verifyNamesAnUnfinishedRun_data()
+    {
+        QTest::addColumn<bool>("journal");
+        QTest::addColumn<int>("status");
+        QTest::newRow("a journal") << true << 1;
+        QTest::newRow("none") << false << 0;
+    }
+    void verifyNamesAnUnfinishedRun()
+    {
+        QFETCH(bool, journal);
+        QFETCH(int, status);
+        QTemporaryDir bundle;
+        makeBundle(bundle, {});
+        const QString receipts = bundle.filePath("state/quorvantic-installer/receipts");
+        QVERIFY(QDir().mkpath(receipts));
+        if (journal) {
+            QFile file(receipts + "/transaction.journal");
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        if (::geteuid() == 0) // runBundled runs it as nobody, who must own the state folder
+            QCOMPARE(QProcess::execute("chown", {"-R", "nobody:nogroup", bundle.filePath("state")}),
+                     0);
+        const ScopedVariable state("XDG_STATE_HOME", bundle.filePath("state").toUtf8());
+        const Run run = runBundled(bundle, {"--verify"});
+        QCOMPARE(run.status, status);
+        const QByteArray line =
+            "An installer run was interrupted and is not finished: " + receipts.toUtf8() +
+            "/transaction.journal. The next run of the installer undoes it.\n";
+        QVERIFY2(run.out.contains(line) == journal, run.out.constData());
     }
 };
 

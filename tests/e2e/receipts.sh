@@ -111,3 +111,44 @@ check "edited: the system file the user listed stays" test -f /usr/local/share/p
 editedLog=$(ls "$sandbox/home/$allowUser/.local/state/quorvantic-installer/"install-*.log | tail -n 1)
 check "edited: it was asked for as the user only" grep -q '(user) rm -f "/usr/local/share/precious.txt"' "$editedLog"
 check "edited: ... never as root" equal "$(grep -c 'administrator.*precious' "$editedLog")" 0
+
+# ---- 8. What a run left unfinished, and what nobody installed, fails --verify.
+fresh_system
+fresh_home "$allowUser"
+unattended_as unlisted-install "$allowUser"
+element="/opt/Quorvantic/Calmfield 6 Plugin"
+presets=$(dirname "$preset")
+systemJournal=/var/opt/quorvantic-installer/receipts/transaction.journal
+userJournal="$(userReceipts "$allowUser")/transaction.journal"
+left=" (a temporary of an installer run that did not finish)"
+echo stray >"$element/stray.txt"
+: >"$element/.quorvantic-123-4"
+: >"${SUPP}.quorvantic-55-6"
+mkdir "${SUPP}Another Vendor Plugin"
+as_user "$allowUser" sh -c ': >"$1/.quorvantic-77-8" && : >"$1/Another Vendor.lrtemplate" && : >"$2"' \
+    _ "$presets" "$userJournal"
+: >"$systemJournal"
+cli_as unlisted-verify "$allowUser" --verify
+check "unlisted: --verify exits 1" equal "$(exitOf unlisted-verify)" 1
+for journal in "$systemJournal" "$userJournal"; do
+    check "unlisted: the unfinished run in $(dirname "$journal")" grep -qxF \
+        "An installer run was interrupted and is not finished: $journal. The next run of the installer undoes it." \
+        "$out/unlisted-verify.stdout"
+done
+check "unlisted: a file no product installed in an element" \
+    grep -qxF "Calmfield 6: unexpected: $element/stray.txt" "$out/unlisted-verify.stdout"
+for temporary in "$element/.quorvantic-123-4" "${SUPP}.quorvantic-55-6" "$presets/.quorvantic-77-8"; do
+    check "unlisted: the temporary $temporary" \
+        grep -qF ": unexpected: $temporary$left" "$out/unlisted-verify.stdout"
+done
+check "unlisted: other vendors' files are theirs" \
+    test "$(grep -c "Another Vendor" "$out/unlisted-verify.stdout")" -eq 0
+# The next install over the element does not take the temporary for its own.
+rm "$systemJournal" "$userJournal"
+unattended_as unlisted-again "$allowUser"
+check "unlisted: the install over it succeeds" equal "$(exitOf unlisted-again)" 0
+check "unlisted: ... and records no temporary" \
+    test "$(cat /var/opt/quorvantic-installer/receipts/*.receipt | grep -c '\.quorvantic-')" -eq 0
+cli_as unlisted-again-verify "$allowUser" --verify
+check "unlisted: ... so --verify still names it" \
+    grep -qF "Calmfield 6: unexpected: $element/.quorvantic-123-4$left" "$out/unlisted-again-verify.stdout"

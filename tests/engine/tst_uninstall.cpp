@@ -1,4 +1,5 @@
 #include "engine/PathState.h"
+#include "engine/ReceiptCheck.h"
 #include "engine/UninstallComposer.h"
 
 #include <QDir>
@@ -48,6 +49,16 @@ class UninstallTest : public QObject
                 receipt.entries.push_back(entry);
         }
         return receipt;
+    }
+
+    // The lines --verify prints for `receipt`, the tree's own path left out.
+    QStringList verified(const helper::Receipt &receipt, const QSet<QString> &paths) const
+    {
+        QStringList lines;
+        for (const ReceiptCheck::Finding &finding :
+             ReceiptCheck::check(receipt, paths, m_b + "/opt/Q/"))
+            lines << finding.line().replace(m_b, QString());
+        return lines;
     }
 
     QString quoted(const QString &path) const
@@ -213,6 +224,113 @@ private slots:
         const QString both = UninstallComposer::compose({a, b}, m_b + "/receipts", false).script;
         for (const QString &path : shared)
             QVERIFY2(both.contains(quoted(path)), qPrintable(path));
+    }
+
+    // What --verify says of what stands where no receipt lists it: in the
+    // app folder anything, in the folders other vendors share only a run's
+    // temporary.
+    void verifyNamesWhatNoReceiptLists_data()
+    {
+        QTest::addColumn<QString>("planted"); // a file; empty: nothing
+        QTest::addColumn<QString>("line");    // the finding
+        QTest::addColumn<int>("times");       // once for each receipt listing its folder
+        const QString left = " (a temporary of an installer run that did not finish)";
+        QTest::newRow("nothing") << ""
+                                 << "" << 0;
+        QTest::newRow("a file in an element") << "/opt/Q/A/stray.txt"
+                                              << "unexpected: /opt/Q/A/stray.txt" << 1;
+        QTest::newRow("a folder in the app folder") << "/opt/Q/C/c.txt"
+                                                    << "unexpected: /opt/Q/C" << 2;
+        QTest::newRow("a temporary in an element")
+            << "/opt/Q/A/.quorvantic-123-4"
+            << "unexpected: /opt/Q/A/.quorvantic-123-4" + left << 1;
+        QTest::newRow("an undo in the app folder")
+            << "/opt/Q/.quorvantic-undo-1-2"
+            << "unexpected: /opt/Q/.quorvantic-undo-1-2" + left << 2;
+        QTest::newRow("a look-alike in an element")
+            << "/opt/Q/A/.quorvantic-notes"
+            << "unexpected: /opt/Q/A/.quorvantic-notes" << 1;
+        QTest::newRow("another vendor's plug-in") << "/share/Other"
+                                                  << "" << 0;
+        QTest::newRow("a look-alike in a link folder") << "/share/.quorvantic-notes"
+                                                       << "" << 0;
+        QTest::newRow("a temporary in a link folder")
+            << "/share/.quorvantic-stage-5-6"
+            << "unexpected: /share/.quorvantic-stage-5-6" + left << 1;
+        QTest::newRow("beside the app folder") << "/opt/other.txt"
+                                               << "" << 0;
+    }
+    void verifyNamesWhatNoReceiptLists()
+    {
+        QFETCH(QString, planted);
+        QFETCH(QString, line);
+        QFETCH(int, times);
+        const helper::Receipt a =
+            recorded("A", {"/opt", "/opt/Q", "/opt/Q/A", "/opt/Q/A/a.txt", "/opt/Q/A/changed.txt",
+                           "/share", "/share/A", "/share/moved"});
+        const helper::Receipt b = recorded("B", {"/opt/Q", "/opt/Q/B", "/opt/Q/B/b.txt"});
+        QSet<QString> paths;
+        for (const helper::Receipt &receipt : {a, b}) {
+            for (const ReceiptEntry &entry : receipt.entries)
+                paths << QString::fromStdString(entry.path);
+        }
+        if (!planted.isEmpty())
+            write(planted, "");
+        QCOMPARE(verified(a, paths) + verified(b, paths), QStringList(times, line));
+    }
+
+    // A temporary that an older install recorded is reported while it stands.
+    void aRecordedTemporaryIsReported_data()
+    {
+        QTest::addColumn<bool>("stands");
+        QTest::newRow("standing") << true;
+        QTest::newRow("gone") << false;
+    }
+    void aRecordedTemporaryIsReported()
+    {
+        QFETCH(bool, stands);
+        write("/opt/Q/A/.quorvantic-77-1", "");
+        const QStringList listed = {"/opt/Q/A", "/opt/Q/A/a.txt", "/opt/Q/A/changed.txt",
+                                    "/opt/Q/A/.quorvantic-77-1"};
+        const helper::Receipt a = recorded("A", listed);
+        QCOMPARE(a.entries.size(), size_t(4));
+        if (!stands)
+            QVERIFY(QFile::remove(m_b + "/opt/Q/A/.quorvantic-77-1"));
+        QSet<QString> paths;
+        for (const QString &path : listed)
+            paths << m_b + path;
+        QCOMPARE(verified(a, paths),
+                 stands ? QStringList{"unexpected: /opt/Q/A/.quorvantic-77-1 (a temporary of "
+                                      "an installer run, recorded by mistake)"}
+                        : QStringList());
+    }
+
+    // The journal of a run that did not finish, in either store.
+    void unfinishedRunsAreFound_data()
+    {
+        QTest::addColumn<QStringList>("journals"); // below the tree
+        QTest::newRow("none") << QStringList();
+        QTest::newRow("the system's") << QStringList{"/receipts/transaction.journal"};
+        QTest::newRow("the user's") << QStringList{"/state/receipts/transaction.journal"};
+        QTest::newRow("both") << QStringList{"/receipts/transaction.journal",
+                                             "/state/receipts/transaction.journal"};
+    }
+    void unfinishedRunsAreFound()
+    {
+        QFETCH(QStringList, journals);
+        write("/receipts/A.receipt",
+              QByteArray::fromStdString(helper::formatReceipt(recorded("A", {"/opt/Q/A/a.txt"}))));
+        QVERIFY(QDir().mkpath(m_b + "/state/receipts"));
+        QStringList expected;
+        for (const QString &journal : std::as_const(journals)) {
+            write(journal, "");
+            expected << m_b + journal;
+        }
+        ReceiptBook book;
+        book.setFolders(m_b + "/receipts/", m_b + "/state/receipts/");
+        QCOMPARE(book.load().size(), 1);
+        QCOMPARE(book.unfinished(), expected);
+        QCOMPARE(book.damaged(), QStringList());
     }
 };
 

@@ -65,7 +65,8 @@ public:
                             m_appFd.get(),
                             copied().toStdString(),
                             std::move(stopped),
-                            leaseWait};
+                            leaseWait,
+                            {}};
         // The umask must not matter; and nothing may block: the alarm ends
         // the test rather than letting it hang.
         const mode_t umask = ::umask(0);

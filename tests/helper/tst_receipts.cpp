@@ -281,22 +281,20 @@ private slots:
                 !QFileInfo::exists(tree.path() + "/share"));
     }
 
-    // A refused copy did nothing and records nothing; one cut short made
-    // something, which an uninstall must know of.
-    void onlyACopyThatMadeSomethingIsRecorded_data()
+    // A refused copy did nothing and records nothing; one cut short left only
+    // its staging folder, which the undo takes away with the folder the run made.
+    void aCopyThatFailedRecordsNothing_data()
     {
         QTest::addColumn<QString>("destination");
         QTest::addColumn<bool>("stop");
-        QTest::addColumn<bool>("recorded");
-        QTest::newRow("outside the install folders") << "/elsewhere/" << false << false;
-        QTest::newRow("into a link folder") << "/share/L/" << false << false;
-        QTest::newRow("into the app folder, stopped") << "/opt/Q/" << true << true;
+        QTest::newRow("outside the install folders") << "/elsewhere/" << false;
+        QTest::newRow("into a link folder") << "/share/L/" << false;
+        QTest::newRow("into the app folder, stopped") << "/opt/Q/" << true;
     }
-    void onlyACopyThatMadeSomethingIsRecorded()
+    void aCopyThatFailedRecordsNothing()
     {
         QFETCH(QString, destination);
         QFETCH(bool, stop);
-        QFETCH(bool, recorded);
         QTemporaryDir tree;
         const QString b = tree.path();
         const std::string B = b.toStdString();
@@ -312,10 +310,66 @@ private slots:
                                    destination.toStdString() + "\""),
                             [&] { return stop && asked++ > 0; });
         QVERIFY(!done.ok);
-        QCOMPARE(QFileInfo::exists(b + "/receipts/P.receipt"), recorded);
-        QCOMPARE(journal.receipts().count("P") == 1, recorded);
-        if (recorded)
-            QVERIFY(journal.receipts().at("P").find(B + "/opt/Q/E"));
+        QVERIFY(!QFileInfo::exists(b + "/receipts/P.receipt"));
+        QCOMPARE(journal.receipts().count("P"), std::size_t(0));
+        const QStringList left =
+            QDir(b + "/opt/Q").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        // A partial copy lies under a staging name, never the element's.
+        QCOMPARE(left.size(), stop ? 1 : 0);
+        QVERIFY(!QFileInfo::exists(b + "/opt/Q/E"));
+        QVERIFY(journal.finish(false).ok);
+        QVERIFY(!QFileInfo::exists(b + "/opt"));
+    }
+
+    // A temporary a dead run left in an element is not the product's: a copy
+    // over it lists all else, and names that merely look alike.
+    void aRunsTemporariesAreNeverRecorded_data()
+    {
+        QTest::addColumn<QString>("planted"); // below the element, a file
+        QTest::addColumn<QString>("checked"); // the path looked up in the receipt
+        QTest::addColumn<bool>("listed");
+        QTest::newRow("a file's") << ".quorvantic-123-4"
+                                  << ".quorvantic-123-4" << false;
+        QTest::newRow("an undo") << ".quorvantic-undo-123-4"
+                                 << ".quorvantic-undo-123-4" << false;
+        QTest::newRow("deeper down") << "sub/.quorvantic-5-60"
+                                     << "sub/.quorvantic-5-60" << false;
+        QTest::newRow("a staged folder") << ".quorvantic-stage-7-1/inner.txt"
+                                         << ".quorvantic-stage-7-1" << false;
+        QTest::newRow("no count") << ".quorvantic-123-"
+                                  << ".quorvantic-123-" << true;
+        QTest::newRow("no process") << ".quorvantic--4"
+                                    << ".quorvantic--4" << true;
+        QTest::newRow("a word") << ".quorvantic-notes"
+                                << ".quorvantic-notes" << true;
+        QTest::newRow("more after it") << ".quorvantic-1-2.bak"
+                                       << ".quorvantic-1-2.bak" << true;
+        QTest::newRow("inside a name") << "a.quorvantic-1-2"
+                                       << "a.quorvantic-1-2" << true;
+        QTest::newRow("two kinds") << ".quorvantic-undo-stage-1-2"
+                                   << ".quorvantic-undo-stage-1-2" << true;
+    }
+    void aRunsTemporariesAreNeverRecorded()
+    {
+        QFETCH(QString, planted);
+        QFETCH(QString, checked);
+        QFETCH(bool, listed);
+        QTemporaryDir tree;
+        const QString b = tree.path();
+        const std::string B = b.toStdString();
+        QCOMPARE(write(b + "/bundle/Products/P/E/file.txt", "hello"), std::string());
+        QCOMPARE(write(b + "/bundle/Products/P/E/sub/more.txt", "more"), std::string());
+        QCOMPARE(write(b + "/opt/Q/E/" + planted, ""), std::string());
+        ReceiptJournal journal({B + "/bundle/Products", B + "/opt/Q/", {B + "/share/L/"}},
+                               B + "/receipts/", "ada");
+        const OperationResult done = journal.perform(
+            parsed("cp -R -f \"" + B + "/bundle/Products/P/E\" \"" + B + "/opt/Q/\""));
+        QVERIFY2(done.ok, done.message.c_str());
+        QVERIFY(QFileInfo::exists(b + "/opt/Q/E/" + planted)); // the copy merges: it stays
+        const Receipt &receipt = journal.receipts().at("P");
+        QVERIFY(receipt.find(B + "/opt/Q/E/sub/more.txt"));
+        QCOMPARE(receipt.find((b + "/opt/Q/E/" + planted).toStdString()) != nullptr, listed);
+        QCOMPARE(receipt.find((b + "/opt/Q/E/" + checked).toStdString()) != nullptr, listed);
     }
 
     // A receipt that cannot be written fails the operation, naming what is
@@ -361,6 +415,7 @@ private slots:
                 const OperationResult done = journal.perform(parsed(command));
                 QVERIFY2(done.ok, done.message.c_str());
             }
+            QVERIFY(journal.finish(true).ok);
         }
         ReceiptJournal journal({B + "/b/Products", B + "/opt/Q/", {B + "/share/L/"}},
                                B + "/receipts/", "ada");
