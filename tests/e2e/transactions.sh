@@ -19,14 +19,14 @@ killCap=60
 # Every folder a run may write in, the receipts folders included.
 txFolders=(/opt /usr/local/share /var/opt "$txData" "$rootReceipts" "$(userReceipts "$allowUser")")
 # Every path in them: type, owner, mode, link target, contents. With
-# --any-time a receipt's time line is left out of its digest, so two installs
-# of one bundle compare equal.
+# --any-time a receipt's digest is of its lines in any order and without its
+# time, so two installs of one bundle compare equal however they came about.
 tx_tree() {
     local anyTime=${1:-} file
     { find "${txFolders[@]}" -printf '%p %y %u %m %l\n' 2>/dev/null || true; } | sort
     while IFS= read -r -d '' file; do
         if [[ -n $anyTime && $file == *.receipt ]]; then
-            printf '%s  %s\n' "$(sed '/^time\t/d' "$file" | sha256sum | cut -d ' ' -f 1)" "$file"
+            printf '%s  %s\n' "$(sed '/^time\t/d' "$file" | sort | sha256sum | cut -d ' ' -f 1)" "$file"
         else
             sha256sum "$file"
         fi
@@ -267,6 +267,7 @@ life=$(( (${EPOCHREALTIME/./} - ${started/./}) / 1000 ))
 wait "$upgrade" || true
 check "helper-killed: the upgrade as the user succeeds" exited_with tx-user-life 0
 userUpgradeTree=$(tx_tree --any-time)
+check "helper-killed: ... and ends where v2 installed on a fresh system does" tree_is "$userV2Tree" --any-time
 seed=${QUORVANTIC_E2E_SEED:-$RANDOM}
 RANDOM=$seed
 echo "   (helper-killed: the helper of an upgrade lives $life ms; seed $seed, QUORVANTIC_E2E_SEED=$seed repeats the kills)"
