@@ -1,5 +1,6 @@
 #pragma once
 
+#include "helper/JournalFile.h"
 #include "helper/Receipt.h"
 #include "helper/StoreLock.h"
 
@@ -29,7 +30,7 @@ public:
 
     // The file a run keeps in the store while it changes what is installed,
     // to undo it should the run end early; gone once the run has finished.
-    static constexpr std::string_view journalName = "transaction.journal";
+    static constexpr std::string_view journalName = helper::journalName;
     // Whether a journal stands in the store (a missing store holds none).
     bool hasJournal() const;
 

@@ -267,7 +267,7 @@ private slots:
             QCOMPARE(QProcess::execute("chown", {"-R", "nobody:nogroup", bundle.filePath("state")}),
                      0);
         const ScopedVariable state("XDG_STATE_HOME", bundle.filePath("state").toUtf8());
-        const Run run = runBundled(bundle, {"--verify"});
+        const Invocation run = runBundled(bundle, {"--verify"});
         QCOMPARE(run.status, status);
         const QByteArray line =
             "An installer run was interrupted and is not finished: " + receipts.toUtf8() +

@@ -359,13 +359,16 @@ private slots:
         const std::string B = b.toStdString();
         QCOMPARE(write(b + "/bundle/Products/P/E/file.txt", "hello"), std::string());
         QCOMPARE(write(b + "/bundle/Products/P/E/sub/more.txt", "more"), std::string());
-        QCOMPARE(write(b + "/opt/Q/E/" + planted, ""), std::string());
+        // Where a dead run's temporary would be, had the element been copied
+        // in place: the bundle's file of that name lands there.
+        QCOMPARE(write(b + "/bundle/Products/P/E/" + planted, ""), std::string());
+        QVERIFY(QDir().mkpath(b + "/opt/Q"));
         ReceiptJournal journal({B + "/bundle/Products", B + "/opt/Q/", {B + "/share/L/"}},
                                B + "/receipts/", "ada");
         const OperationResult done = journal.perform(
             parsed("cp -R -f \"" + B + "/bundle/Products/P/E\" \"" + B + "/opt/Q/\""));
         QVERIFY2(done.ok, done.message.c_str());
-        QVERIFY(QFileInfo::exists(b + "/opt/Q/E/" + planted)); // the copy merges: it stays
+        QVERIFY(QFileInfo::exists(b + "/opt/Q/E/" + planted));
         const Receipt &receipt = journal.receipts().at("P");
         QVERIFY(receipt.find(B + "/opt/Q/E/sub/more.txt"));
         QCOMPARE(receipt.find((b + "/opt/Q/E/" + planted).toStdString()) != nullptr, listed);
