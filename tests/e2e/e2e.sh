@@ -611,6 +611,8 @@ part receipt-store && source "$(dirname "$0")/receipt-store.sh"
 part copies && source "$(dirname "$0")/copies.sh"
 # The command line and the script tool: honest refusals and stops.
 part commands && source "$(dirname "$0")/commands.sh"
+# Runs as transactions: killed, stopped or failing midway, nothing changes.
+part transactions && source "$(dirname "$0")/transactions.sh"
 
 echo "$failures failed"
 # What each run left, for reading the log (ctest shows it on failure or with -V).
