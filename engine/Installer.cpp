@@ -349,14 +349,18 @@ QString Installer::keepUserReceipts(const UserSideRecord &record)
 QString Installer::withStaleRemoved(const QString &script, const QStringList &elements)
 {
     QStringList products;
-    for (const QString &element : elements)
+    QHash<QString, QString> bundleElements; // where each element is installed -> the bundle's
+    const QString app = Product::installLocations().app;
+    for (const QString &element : elements) {
         products << ProductNames::nameOf(element.left(element.lastIndexOf(QLatin1Char('/'))));
+        bundleElements.insert(app + ProductNames::nameOf(element), element);
+    }
     QList<InstalledProduct> installed = m_receipts.load();
     const QList<InstalledProduct> all = installed;
     installed.removeIf(
         [&products](const InstalledProduct &p) { return !products.contains(p.name); });
     const QString lines = UninstallComposer::staleLines(
-        installed, script, UninstallComposer::othersThan(all, installed));
+        installed, script, UninstallComposer::othersThan(all, installed), bundleElements);
     const qsizetype ending = script.lastIndexOf(QLatin1String("\non error errMsg"));
     if (lines.isEmpty() || ending < 0)
         return script;

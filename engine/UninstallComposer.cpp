@@ -1,5 +1,7 @@
 #include "engine/UninstallComposer.h"
 
+#include <QFileInfo>
+
 #include "engine/InstallScriptComposer.h"
 #include "engine/PathState.h"
 #include "engine/ReceiptCheck.h"
@@ -167,16 +169,36 @@ struct Planned
 {
     QSet<QString> paths;
     QStringList trees;
+    // A copy of a folder's contents: destination folder -> source folder.
+    QList<QPair<QString, QString>> contents;
+    QHash<QString, QString> bundleElements;
 
     bool covers(const QString &path) const
     {
         if (paths.contains(path))
             return true;
+        for (const auto &[destination, source] : contents) {
+            if (path.startsWith(destination + QLatin1Char('/')))
+                return madeAgain(source + path.mid(destination.size()));
+        }
         for (const QString &tree : trees) {
             if (path == tree || path.startsWith(tree + QLatin1Char('/')))
                 return true;
         }
         return false;
+    }
+
+    // Whether the copy's source will hold `installed`: looked up in the bundle
+    // element it comes from; when that is not known, assumed so.
+    bool madeAgain(const QString &installed) const
+    {
+        for (auto it = bundleElements.cbegin(); it != bundleElements.cend(); ++it) {
+            if (installed.startsWith(it.key() + QLatin1Char('/'))) {
+                const QFileInfo there(it.value() + installed.mid(it.key().size()));
+                return there.exists() || there.isSymLink();
+            }
+        }
+        return true;
     }
 };
 
@@ -198,9 +220,11 @@ Planned plannedBy(const QString &script)
                 planned.paths << folder;
             break;
         case helper::OperationKind::copyElement:
-            planned.trees << (first.endsWith(QLatin1String("/."))
-                                  ? PathState::folderNamed(second)
-                                  : PathState::folderNamed(second) + '/' + lastComponent(first));
+            if (first.endsWith(QLatin1String("/.")))
+                planned.contents.append(
+                    {PathState::folderNamed(second), first.left(first.size() - 2)});
+            else
+                planned.trees << PathState::folderNamed(second) + '/' + lastComponent(first);
             break;
         case helper::OperationKind::link:
             planned.paths << (second.endsWith(QLatin1Char('/')) ? second + lastComponent(first)
@@ -231,11 +255,13 @@ helper::Receipt staleOf(const helper::Receipt &receipt, const Planned &planned)
 
 QString UninstallComposer::staleLines(const QList<InstalledProduct> &installed,
                                       const QString &installScript,
-                                      const QList<InstalledProduct> &others)
+                                      const QList<InstalledProduct> &others,
+                                      const QHash<QString, QString> &bundleElements)
 {
     if (installed.isEmpty())
         return QString();
-    const Planned planned = plannedBy(installScript);
+    Planned planned = plannedBy(installScript);
+    planned.bundleElements = bundleElements;
     Removal removal(false, false, others);
     for (const InstalledProduct &product : installed) {
         if (product.system)

@@ -3,6 +3,7 @@
 #include "engine/ReceiptBook.h"
 
 #include <QList>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -31,9 +32,13 @@ Composed compose(const QList<InstalledProduct> &products, const QString &systemR
 // The lines that remove what `installed` lists and `installScript` will not
 // make again, in the same form; empty when there is nothing stale. Changed
 // files and re-pointed links are kept, as by an uninstall, and so is what a
-// receipt in `others` lists.
+// receipt in `others` lists. `bundleElements` maps an installed element
+// folder to the bundle's element it is copied from: what a copy of a folder's
+// contents ("SOURCE/.") will make again is then what that element holds, so a
+// file the new bundle dropped from it is stale too.
 QString staleLines(const QList<InstalledProduct> &installed, const QString &installScript,
-                   const QList<InstalledProduct> &others = {});
+                   const QList<InstalledProduct> &others = {},
+                   const QHash<QString, QString> &bundleElements = {});
 
 // The products of `installed` that are not among `chosen`.
 QList<InstalledProduct> othersThan(const QList<InstalledProduct> &installed,

@@ -52,6 +52,11 @@ no_leftovers() { equal "$(tx_leftovers)" ""; }
 journal_lines() {
     { find "${txFolders[@]}" -name transaction.journal -type f -exec cat {} + 2>/dev/null || true; } | wc -l
 }
+# Killed after its commit record was written: the run is complete, and its
+# next start only finishes the clean-up.
+journal_committed() {
+    find "${txFolders[@]}" -name transaction.journal -type f -exec grep -q '^committed ' {} + 2>/dev/null
+}
 
 # Runs the installer as root for the test user's data folder, in-process:
 # NAME BUNDLE-ROOT [--kill N] ARGUMENTS...; with --kill, under strace, which
@@ -192,7 +197,7 @@ killed_run() {
 kill_each_step() {
     local label=$1 setup=$2 expected=$3 root=$4
     shift 4
-    local n name before status killed=0 finished="" recovery journalAt="" changedAt=""
+    local n name before status killed=0 finished="" recovery journalAt="" changedAt="" committedAt=""
     local -A bad=()
     local -A shown=()
     # A failure's first instance shows its differences; the others only count.
@@ -220,10 +225,17 @@ kill_each_step() {
         [[ $(tx_tree) == "$before" ]] || changedAt+=" $n"
         # The undoing does not depend on which command starts next.
         if ((n % 2)); then recovery=--list-installed; else recovery=--verify; fi
-        root_run "$name-recovery" "$root" "$recovery"
-        says_interrupted "$name-recovery" ||
-            fault "the next start ($recovery) says an earlier installation was interrupted" "$n" <"$out/$name-recovery.stderr"
-        tree_is "$before" >"$out/$name.restored" || fault "the tree is the one before the run" "$n" <"$out/$name.restored"
+        if journal_committed; then
+            committedAt+=" $n"
+            root_run "$name-recovery" "$root" "$recovery"
+            tree_is "$expected" --any-time >"$out/$name.restored" ||
+                fault "a run killed after its commit record stands whole" "$n" <"$out/$name.restored"
+        else
+            root_run "$name-recovery" "$root" "$recovery"
+            says_interrupted "$name-recovery" ||
+                fault "the next start ($recovery) says an earlier installation was interrupted" "$n" <"$out/$name-recovery.stderr"
+            tree_is "$before" >"$out/$name.restored" || fault "the tree is the one before the run" "$n" <"$out/$name.restored"
+        fi
         no_leftovers >"$out/$name.leftovers" 2>&1 || fault "nothing of the run is left" "$n" <"$out/$name.leftovers"
         root_run "$name-again" "$root" "$@"
         exited_with "$name-again" 0 >"$out/$name.again" || fault "the run again exits 0" "$n" <"$out/$name.again"
@@ -233,7 +245,7 @@ kill_each_step() {
             exited_with "$name-verify" 0 >"$out/$name.verify" || fault "--verify then passes" "$n" <"$out/$name.verify"
         fi
     done
-    echo "   ($label: the journal's lines at each kill:${journalAt:- none}; kills after which the tree had changed:${changedAt:- none})"
+    echo "   ($label: the journal's lines at each kill:${journalAt:- none}; kills after which the tree had changed:${changedAt:- none}; after the commit record:${committedAt:- none})"
     check "$label: a run is killed at its first journal sync" test "$killed" -gt 0
     check "$label: a run completes once no sync is left to kill at (within $killCap)" test -n "$finished"
     if [[ -n $finished ]]; then
@@ -241,7 +253,8 @@ kill_each_step() {
         check "$label: ... and ends at its own end" tree_is "$expected" --any-time
     fi
     local what
-    for what in "the tree before is made" "the next start (--list-installed) says an earlier installation was interrupted" \
+    for what in "the tree before is made" "a run killed after its commit record stands whole" \
+        "the next start (--list-installed) says an earlier installation was interrupted" \
         "the next start (--verify) says an earlier installation was interrupted" \
         "the tree is the one before the run" "nothing of the run is left" "the run again exits 0" \
         "the run again ends at its own end" "--verify then passes"; do

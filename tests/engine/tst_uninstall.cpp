@@ -189,6 +189,35 @@ private slots:
                      .arg(quoted("/opt/Q/B")));
     }
 
+    // A file the new bundle dropped from a folder whose contents are copied
+    // into the user's data folder is stale; one it still carries is not.
+    void anUpgradeRemovesAFileDroppedFromACopiedFolder_data()
+    {
+        QTest::addColumn<bool>("bundleKnown");
+        QTest::newRow("the bundle's element is known") << true;
+        QTest::newRow("it is not: nothing below the copy goes") << false;
+    }
+    void anUpgradeRemovesAFileDroppedFromACopiedFolder()
+    {
+        QFETCH(bool, bundleKnown);
+        write("/data/Presets/kept.txt", "kept");
+        write("/data/Presets/dropped.txt", "dropped");
+        write("/bundle/A/Presets/kept.txt", "kept");
+        InstalledProduct a{"A", std::nullopt,
+                           recorded("A", {"/data/Presets/kept.txt", "/data/Presets/dropped.txt"})};
+        const QString script = QStringLiteral("try\ndo shell script \"cp -R -f "
+                                              "\\\"%1/opt/Q/A/Presets/.\\\" "
+                                              "\\\"%1/data/Presets/\\\"\"\n\non error errMsg\n"
+                                              "return errMsg\nend try\nreturn \"Ok\"")
+                                   .arg(m_b);
+        QHash<QString, QString> bundle;
+        if (bundleKnown)
+            bundle.insert(m_b + "/opt/Q/A", m_b + "/bundle/A");
+        const QString lines = UninstallComposer::staleLines({a}, script, {}, bundle);
+        QVERIFY2(!lines.contains(quoted("/data/Presets/kept.txt")), qPrintable(lines));
+        QCOMPARE(lines.contains(quoted("/data/Presets/dropped.txt")), bundleKnown);
+    }
+
     // Two bundles may carry an element folder of the same name: what a product
     // staying installed also lists stays, for the uninstall and the upgrade.
     void whatAnotherProductListsStays_data()
