@@ -23,6 +23,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QThreadPool>
 
 #include <cstdio>
@@ -55,6 +56,38 @@ double installOnce(const QString &resources, const QString &helper, bool &ok)
     if (!ok)
         std::fprintf(stderr, "the install failed: %s\n", qPrintable(settings.logDetailsStr()));
     return elapsed;
+}
+
+// The same install undone at its end, as a failure or a stop undoes it: how
+// long the rollback takes, from the decision to undo to the run's return.
+double rollbackOnce(const QString &resources, const QString &helper, bool &ok)
+{
+    AppSettings settings;
+    Installer installer(settings);
+    installer.setResourcesFolder(resources);
+    const ScriptExecutor inner = executorThroughHelper(helper);
+    double decided = 0;
+    double returned = 0;
+    installer.setScriptExecutor([&](const QString &script, const ScriptHooks &given) {
+        ScriptHooks hooks = given;
+        hooks.keepChanges = [&decided](const std::optional<QString> &,
+                                       const std::optional<ScriptError> &) {
+            decided = bench::nowMs();
+            return false;
+        };
+        ScriptOutcome outcome = inner(script, hooks);
+        returned = bench::nowMs();
+        return outcome;
+    });
+    settings.setProducts(installer.productsToInstall());
+    settings.setCurrentPage(Page::install);
+    installer.installSelectedProducts();
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::sendPostedEvents();
+    ok = decided > 0 && !QFileInfo::exists(Product::appQuorvantic());
+    if (!ok)
+        std::fprintf(stderr, "the rollback left %s\n", qPrintable(Product::appQuorvantic()));
+    return returned - decided;
 }
 
 // What a user would type: the element folders copied into the application
@@ -213,6 +246,16 @@ int main(int argc, char **argv)
     if (!medians)
         return 1;
     const QString cost = scriptCost(resources);
+    std::vector<double> rollbacks;
+    for (int run = 0; run < runs; ++run) {
+        bool ok = false;
+        if (!emptyInstallDestinations())
+            return fail("cannot empty the destinations");
+        rollbacks.push_back(rollbackOnce(resources, helper, ok));
+        if (!ok)
+            return fail("the rollback did not restore the tree");
+    }
+    emptyInstallDestinations();
 
     std::fflush(stdout);
     ::dup2(figureOut, STDOUT_FILENO);
@@ -223,6 +266,9 @@ int main(int argc, char **argv)
                                          "files, %.0f MB, %zu elements; ",
                                          medians->install, medians->copy, runs, source.files,
                                          source.bytes / 1048576.0, bench::bundleElements().size()) +
-                           cost);
+                           cost +
+                           QString::asprintf("; undoing that install at its end (a failure or a "
+                                             "stop) takes %.0f ms (median of %d)",
+                                             bench::median(rollbacks), runs));
     return 0;
 }

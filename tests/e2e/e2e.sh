@@ -547,10 +547,11 @@ fresh_home "$allowUser"
 install_as no-module "$allowUser" --bundle "$(bundle_with no-module "$broken")"
 failed_with no-module "Path.txt"
 lr=$(lrOf "$allowUser")
-check "no-module: the copy before it took effect" test -d "${APP}Velamorph 4 Lightroom/Velamorph4.app"
-check "no-module: the export presets before it took effect" test -f "${lr}Export Presets/Quorvantic Velamorph 4/p.lrtemplate"
-check "no-module: the module link before it took effect" \
-    link_is "${lr}Modules/velamorph4.lrdevplugin" "${APP}Velamorph 4 Lightroom/velamorph4.lrdevplugin"
+# The failed run is undone whole, the user's side with the system's.
+failed_with no-module "Nothing was changed: the previous state was restored."
+check "no-module: the copy before it was undone" test ! -e "${APP}Velamorph 4 Lightroom"
+check "no-module: the export presets before it were undone" test ! -e "${lr}Export Presets/Quorvantic Velamorph 4"
+check "no-module: the module link before it was undone" test ! -L "${lr}Modules/velamorph4.lrdevplugin"
 check "no-module: nothing after it" test ! -e "${lr}External Editor Presets/Quorvantic/Quorvantic Velamorph 4.lrtemplate"
 
 big=$sandbox/big

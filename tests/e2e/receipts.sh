@@ -57,12 +57,12 @@ check "kept: the file the user edited stays" grep -q edited "$preset"
 check "kept: the unrelated file stays" test -f /opt/Quorvantic/unrelated.txt
 check "kept: what was as installed is gone" test ! -e "/opt/Quorvantic/Velamorph 4 Lightroom"
 
-# ---- 4. An install stopped halfway is taken away as cleanly.
+# ---- 4. An install stopped halfway is undone; an uninstall then finds nothing to take.
 fresh_system
 fresh_home "$allowUser"
 before=$(snapshot "$allowUser")
 install_as halfway "$allowUser" --cancel-at 6
-check "halfway: the install stopped partway" test -d /opt/Quorvantic -a ! -e "/opt/Quorvantic/Velamorph 4 Lightroom"
+check "halfway: the stopped install was undone" test ! -e /opt/Quorvantic
 cli_as halfway-uninstall "$allowUser" --uninstall --yes
 check "halfway: the uninstall succeeds" equal "$(exitOf halfway-uninstall)" 0
 check "halfway: the snapshot is the one before" same_snapshot "$allowUser" "$before"
@@ -149,6 +149,10 @@ unattended_as unlisted-again "$allowUser"
 check "unlisted: the install over it succeeds" equal "$(exitOf unlisted-again)" 0
 check "unlisted: ... and records no temporary" \
     test "$(cat /var/opt/quorvantic-installer/receipts/*.receipt | grep -c '\.quorvantic-')" -eq 0
+# The element is replaced whole, so what stood in it went with the old one;
+# the temporaries beside other vendors' files are still named.
+check "unlisted: ... and the element holds nothing the bundle does not" \
+    test ! -e "$element/.quorvantic-123-4" -a ! -e "$element/stray.txt"
 cli_as unlisted-again-verify "$allowUser" --verify
-check "unlisted: ... so --verify still names it" \
-    grep -qF "Calmfield 6: unexpected: $element/.quorvantic-123-4$left" "$out/unlisted-again-verify.stdout"
+check "unlisted: ... so --verify still names the temporary beside the plug-ins" \
+    grep -qF ": unexpected: ${SUPP}.quorvantic-55-6$left" "$out/unlisted-again-verify.stdout"
