@@ -15,6 +15,7 @@
 #include "script/ScriptAnswer.h"
 #include "script/UserAccount.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QPointer>
 #include <QThreadPool>
@@ -22,6 +23,7 @@
 #include <cstdio>
 #include <latch>
 #include <memory>
+#include <unistd.h>
 #include <utility>
 
 Installer::Installer(AppSettings &settings, QObject *parent) : QObject(parent), m_settings(settings)
@@ -163,6 +165,10 @@ void Installer::installSelectedProducts()
         failWithoutRunning(planned.refusal);
         return;
     }
+    if (const QString problem = undoInterruptedRun(); !problem.isEmpty()) {
+        failWithoutRunning(problem + QStringLiteral(" Nothing was installed."));
+        return;
+    }
     // What the user's side makes must be recorded: the store is ready and
     // held before anything runs, or nothing runs.
     QString storeProblem;
@@ -196,6 +202,31 @@ void Installer::startLog(const QString &script)
     // A log that cannot be kept costs a warning, never the install.
     if (!m_log->warning().isEmpty())
         std::fprintf(stderr, "%s\n", qPrintable(m_log->warning()));
+}
+
+QString Installer::undoInterruptedRun()
+{
+    QString problem;
+    QString notice;
+    if (::geteuid() == 0) {
+        notice = m_receipts.recoverSystemPart(problem);
+    } else if (m_receipts.systemRunUnfinished()) {
+        // The helper undoes it before its first operation, which changes nothing.
+        runAndWait(QStringLiteral("try\ndo shell script \"true\" with administrator privileges\n"
+                                  "on error errMsg\nreturn errMsg\nend try\nreturn \"Ok\""),
+                   nullptr, [&problem, &notice](const ScriptOutcome &outcome) {
+                       notice = outcome.notices.join(QLatin1Char('\n'));
+                       const QString answer =
+                           outcome.result.value_or(outcome.errorInfo.value_or(QString()));
+                       if (answer != ScriptAnswer::ok)
+                           problem = answer;
+                   });
+        // Its answer is needed now, before the run it clears the way for.
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    }
+    if (!notice.isEmpty())
+        std::fprintf(stderr, "%s\n", qPrintable(notice));
+    return problem;
 }
 
 void Installer::failWithoutRunning(const QString &message)
@@ -367,8 +398,22 @@ QString Installer::withStaleRemoved(const QString &script, const QStringList &el
     return QString(script).insert(ending + 1, lines);
 }
 
-void Installer::uninstall(const QList<InstalledProduct> &products, bool force)
+void Installer::uninstall(const QList<InstalledProduct> &chosen, bool force)
 {
+    if (const QString problem = undoInterruptedRun(); !problem.isEmpty()) {
+        emit uninstallFinished(RunEnd::failed, problem + QStringLiteral(" Nothing was removed."),
+                               {});
+        return;
+    }
+    // The receipts as they are now: an undone run may have put entries back.
+    const QList<InstalledProduct> installed = m_receipts.load();
+    QList<InstalledProduct> products = chosen;
+    for (InstalledProduct &product : products) {
+        for (const InstalledProduct &now : installed) {
+            if (now.name == product.name)
+                product = now;
+        }
+    }
     QString storeProblem;
     const std::optional<helper::StoreLock> userStore = m_receipts.prepareUserStore(storeProblem);
     if (!storeProblem.isEmpty()) {
@@ -378,7 +423,7 @@ void Installer::uninstall(const QList<InstalledProduct> &products, bool force)
     }
     const UninstallComposer::Composed composed =
         UninstallComposer::compose(products, m_receipts.systemFolder(), force,
-                                   UninstallComposer::othersThan(m_receipts.load(), products));
+                                   UninstallComposer::othersThan(installed, products));
     startLog(composed.script);
     if (m_ownStop)
         m_stop->store(false);

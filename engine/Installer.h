@@ -146,6 +146,10 @@ private:
     Plan plan(bool report = true) const;
     // The summary's failure without running anything.
     void failWithoutRunning(const QString &message);
+    // What a killed run of the system part left is undone before anything is
+    // composed from the receipts: as root here, else through the helper, in a
+    // session of its own. Empty, or why it could not be undone.
+    QString undoInterruptedRun();
 
     // The one way a script runs: a job on the global pool runs it while this
     // thread waits; the job releases the wait on every path before it posts

@@ -58,6 +58,11 @@ QString ReceiptBook::recoverSystemPart(QString &problem) const
     return QString::fromStdString(notice);
 }
 
+bool ReceiptBook::systemRunUnfinished() const
+{
+    return helper::ReceiptStore(m_system.toStdString(), m_systemOwner).hasJournal();
+}
+
 ReceiptBook::ReceiptBook()
     : m_system(QString::fromUtf8(helper::locations::receipts.data(),
                                  qsizetype(helper::locations::receipts.size())))

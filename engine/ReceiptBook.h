@@ -48,6 +48,8 @@ public:
     // its changes were undone."), empty when there was none; `problem` says
     // why one could not be undone. A user's process leaves it to the helper.
     QString recoverSystemPart(QString &problem) const;
+    // Whether a run of the system part was killed and is not undone yet.
+    bool systemRunUnfinished() const;
 
     // Every product with a receipt, in the product list's order. Receipts that
     // cannot be read are named in damaged() with why, and count for nothing.

@@ -127,5 +127,7 @@ void UserSideRecord::finished(const CommandReport &report)
             !QFileInfo::exists(PathState::folderNamed(first)))
             m_gone.insert(QFile::encodeName(PathState::folderNamed(first)).toStdString());
         break;
+    case helper::OperationKind::nothing:
+        break;
     }
 }

@@ -16,7 +16,7 @@ struct Form
     OperationKind kind;
 };
 
-constexpr std::array<Form, 8> forms = {{
+constexpr std::array<Form, 9> forms = {{
     {"mkdir", "mkdir -p @", "mkdir -p \"DIR/\"", OperationKind::makeFolder},
     {"cp", "cp -R -f @ @", "cp -R -f \"SOURCE\" \"DEST/\"", OperationKind::copyElement},
     {"rm", "rm -R -f @", "rm -R -f \"PATH\"", OperationKind::remove},
@@ -27,6 +27,7 @@ constexpr std::array<Form, 8> forms = {{
     {"echo", "echo @ > @", "echo \"TEXT\" > \"FILE\"", OperationKind::writeText},
     {"printf", "printf '%s\\n' @ > @", "printf '%s\\n' \"TEXT\" > \"FILE\"",
      OperationKind::writeText},
+    {"true", "true", "true", OperationKind::nothing},
 }};
 
 std::string column(std::size_t at)
@@ -91,7 +92,8 @@ ParsedCommand matchForm(const Form &form, std::string_view command)
         return parsed;
     }
     parsed.operation.kind = form.kind;
-    parsed.operation.first = std::move(operands[0]);
+    if (!operands.empty())
+        parsed.operation.first = std::move(operands[0]);
     if (operands.size() > 1)
         parsed.operation.second = std::move(operands[1]);
     parsed.ok = true;
@@ -134,7 +136,7 @@ ParsedCommand parseChecked(std::string_view command)
     }
     parsed.problem =
         problem.empty()
-            ? "not one of the install's commands (mkdir, cp, rm, rmdir, ln, echo, printf)"
+            ? "not one of the install's commands (mkdir, cp, rm, rmdir, ln, echo, printf, true)"
             : problem;
     return parsed;
 }

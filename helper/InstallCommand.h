@@ -18,6 +18,11 @@
 //   rm -f "PATH"                            removeRecorded(PATH)
 //   rmdir --ignore-fail-on-non-empty "DIR"  removeFolder(DIR)
 //
+// and one that changes nothing, for a session whose only work is to undo what
+// a killed run left (which every session does before its first operation):
+//
+//   true                                    nothing
+//
 // Inside the quotes only \ " $ and the backquote are escaped, each with one
 // backslash, which is all the composer writes; any other shell syntax is refused.
 namespace helper {
@@ -31,6 +36,7 @@ enum class OperationKind
     writeText,
     removeRecorded,
     removeFolder,
+    nothing,
 };
 
 // The operands, unescaped and otherwise exactly as written (a trailing "/" stays).

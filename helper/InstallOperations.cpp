@@ -285,6 +285,8 @@ OperationResult performChecked(const Operation &operation, const InstallRoots &r
     case OperationKind::removeRecorded:
     case OperationKind::removeFolder: // only the receipts say what these may remove
         return failed("an uninstall operation needs the receipts: " + operation.first);
+    case OperationKind::nothing:
+        return succeeded();
     }
     return failed("unknown operation");
 }

@@ -288,6 +288,8 @@ OperationResult ReceiptJournal::perform(const Operation &operation,
         return removeRecorded(operation.first);
     case OperationKind::removeFolder:
         return removeFolder(operation.first);
+    case OperationKind::nothing:
+        return {true, {}};
     }
     return failed("unknown operation");
 }

@@ -64,6 +64,8 @@ private slots:
             << "printf '%s\\n' " + quoted(tricky) + " > " + quoted(tricky)
             << OperationKind::writeText << tricky + '\n'
             << tricky;
+        QTest::newRow("true, which changes nothing")
+            << std::string("true") << OperationKind::nothing << std::string() << std::string();
         QTest::newRow("newline inside the quotes")
             << std::string("rm -R -f \"/opt/Quorvantic/a\nb\"") << OperationKind::remove
             << std::string("/opt/Quorvantic/a\nb") << std::string();
@@ -98,6 +100,7 @@ private slots:
         QTest::newRow("semicolon") << std::string("mkdir -p \"/a/\"; rm -R -f \"/\"")
                                    << "unexpected text after the command at column 15";
         QTest::newRow("and") << std::string("mkdir -p \"/a/\" && true") << "unexpected text";
+        QTest::newRow("true with operands") << std::string("true \"/a\"") << "unexpected text";
         QTest::newRow("pipe") << std::string("rm -R -f \"/a\" | cat") << "unexpected text";
         QTest::newRow("trailing word")
             << std::string("rm -R -f \"/a\" \"/b\"") << "unexpected text";
