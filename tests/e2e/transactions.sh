@@ -55,7 +55,8 @@ journal_lines() {
 # Killed after its commit record was written: the run is complete, and its
 # next start only finishes the clean-up.
 journal_committed() {
-    find "${txFolders[@]}" -name transaction.journal -type f -exec grep -q '^committed ' {} + 2>/dev/null
+    { find "${txFolders[@]}" -name transaction.journal -type f -exec cat {} + 2>/dev/null || true; } |
+        grep -q '^committed '
 }
 
 # Runs the installer as root for the test user's data folder, in-process:
