@@ -296,7 +296,6 @@ void Installer::runAndWait(const QString &script, const std::shared_ptr<Run> &ru
     ScriptExecutor executor = scriptExecutor();
     ScriptHooks hooks;
     if (run) {
-        hooks.userJournalFolder = m_heldUserStore;
         QPointer<Installer> target(this);
         hooks = run->hooks([target](int number, int total, const QString &product) {
             QMetaObject::invokeMethod(
@@ -307,6 +306,7 @@ void Installer::runAndWait(const QString &script, const std::shared_ptr<Run> &ru
                 },
                 Qt::QueuedConnection);
         });
+        hooks.userJournalFolder = m_heldUserStore;
     }
     auto finished = std::make_shared<std::latch>(1);
     auto outcome = std::make_shared<ScriptOutcome>();
