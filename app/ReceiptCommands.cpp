@@ -35,6 +35,14 @@ QString fromStd(const std::string &text)
     return QString::fromStdString(text);
 }
 
+// A run killed in the user's part is undone before its receipts are read.
+void recoverInterrupted(const ReceiptBook &book)
+{
+    const QString notice = book.recoverUserStore();
+    if (!notice.isEmpty())
+        print(stderr, notice + QLatin1Char('\n'));
+}
+
 void reportDamaged(const ReceiptBook &book)
 {
     for (const QString &line : book.damaged())
@@ -136,6 +144,7 @@ int runUninstall(Installer &installer, const QList<InstalledProduct> &products, 
 int ReceiptCommands::listInstalled(bool json)
 {
     ReceiptBook book;
+    recoverInterrupted(book);
     const QList<InstalledProduct> installed = book.load();
     reportDamaged(book);
     if (json) {
@@ -171,6 +180,7 @@ int ReceiptCommands::listInstalled(bool json)
 int ReceiptCommands::verify(const QStringList &names)
 {
     ReceiptBook book;
+    recoverInterrupted(book);
     const QList<InstalledProduct> installed = book.load();
     reportDamaged(book);
     QStringList notInstalled;
@@ -217,6 +227,7 @@ int ReceiptCommands::uninstall(const UninstallOptions &options)
 {
     AppSettings settings;
     Installer installer(settings);
+    recoverInterrupted(installer.receipts());
     const QList<InstalledProduct> installed = installer.receipts().load();
     reportDamaged(installer.receipts());
     QStringList notInstalled;

@@ -172,7 +172,7 @@ void Installer::installSelectedProducts()
     // What the user's side makes must be recorded: the store is ready and
     // held before anything runs, or nothing runs.
     QString storeProblem;
-    const std::optional<helper::StoreLock> userStore = m_receipts.prepareUserStore(storeProblem);
+    const std::optional<helper::StoreLock> userStore = holdUserStore(storeProblem);
     if (!storeProblem.isEmpty()) {
         failWithoutRunning(storeProblem + QStringLiteral(" Nothing was installed."));
         return;
@@ -191,7 +191,18 @@ void Installer::installSelectedProducts()
     performScript(script);
     m_unreadable.clear();
     m_elementProducts.clear();
+    m_heldUserStore.clear();
     m_receipts.tidyUserStore();
+}
+
+std::optional<helper::StoreLock> Installer::holdUserStore(QString &problem)
+{
+    m_heldUserStore.clear();
+    m_storeNotice.clear();
+    std::optional<helper::StoreLock> lock = m_receipts.prepareUserStore(problem, &m_storeNotice);
+    if (lock)
+        m_heldUserStore = m_receipts.userFolder();
+    return lock;
 }
 
 void Installer::startLog(const QString &script)
@@ -326,6 +337,7 @@ void Installer::runAndWait(const QString &script, const std::shared_ptr<Run> &ru
                 },
                 Qt::QueuedConnection);
         });
+        hooks.userJournalFolder = m_heldUserStore;
     }
     auto finished = std::make_shared<std::latch>(1);
     auto outcome = std::make_shared<ScriptOutcome>();
@@ -346,6 +358,8 @@ void Installer::runAndWait(const QString &script, const std::shared_ptr<Run> &ru
     }
     // Should the loop have been ended from elsewhere, the run still ends first.
     finished->wait();
+    if (run && !m_storeNotice.isEmpty())
+        outcome->notices.prepend(std::exchange(m_storeNotice, QString()));
     const QString unrecorded = run ? keepUserReceipts(*run->userSide()) : QString();
     m_running = false;
     emit scriptWaitFinished();
@@ -415,7 +429,7 @@ void Installer::uninstall(const QList<InstalledProduct> &chosen, bool force)
         }
     }
     QString storeProblem;
-    const std::optional<helper::StoreLock> userStore = m_receipts.prepareUserStore(storeProblem);
+    const std::optional<helper::StoreLock> userStore = holdUserStore(storeProblem);
     if (!storeProblem.isEmpty()) {
         emit uninstallFinished(RunEnd::failed,
                                storeProblem + QStringLiteral(" Nothing was removed."), {});
@@ -457,5 +471,6 @@ void Installer::uninstall(const QList<InstalledProduct> &chosen, bool force)
         emit uninstallFinished(RunEnd::completed, answer, composed.kept);
     });
     m_uninstalling = false;
+    m_heldUserStore.clear();
     m_receipts.tidyUserStore();
 }

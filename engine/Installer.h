@@ -164,6 +164,8 @@ private:
     // Records the run's user side; what could not be recorded, empty when all was.
     QString keepUserReceipts(const UserSideRecord &record);
     void startLog(const QString &script);
+    // The user's store made ready and locked for the run that follows.
+    std::optional<helper::StoreLock> holdUserStore(QString &problem);
 
     AppSettings &m_settings;
     ScriptExecutor m_scriptExecutor;
@@ -185,4 +187,8 @@ private:
     QStringList m_unreadable;
     // While a run's handler runs: what of its user side was not recorded.
     QString m_unrecorded;
+    // The user's receipt store while a run holds it locked, where its user
+    // side keeps its journal; and what getting it ready found to say first.
+    QString m_heldUserStore;
+    QString m_storeNotice;
 };

@@ -27,6 +27,8 @@ ScriptExecutor interpreterExecutor(EvaluationContext context)
         EvaluationContext run = context;
         if (hooks.stopRequested)
             run.stopRequested = hooks.stopRequested;
+        if (!hooks.userJournalFolder.isEmpty())
+            run.userJournalFolder = hooks.userJournalFolder;
         run.commandStarted = both(run.commandStarted, hooks.commandStarted);
         run.commandFinished = both(run.commandFinished, hooks.commandFinished);
         if (hooks.keepChanges)

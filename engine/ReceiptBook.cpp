@@ -3,6 +3,12 @@
 #include "engine/ProductNames.h"
 #include "helper/ReceiptJournal.h"
 #include "helper/SystemLocations.h"
+#include "helper/Transaction.h"
+#include "script/UserDataFolder.h"
+#include "script/UserSideOperations.h"
+
+#include <QDir>
+#include <QFile>
 
 #include <algorithm>
 #include <map>
@@ -44,6 +50,20 @@ QString unrecorded(const std::string &product, const std::vector<helper::Receipt
     for (const helper::ReceiptEntry &entry : entries)
         text += QStringLiteral("\n    ") + QString::fromStdString(entry.path);
     return text;
+}
+
+QString interruptedNotice()
+{
+    return QStringLiteral("An earlier installation was interrupted; its changes were undone.");
+}
+
+QString interruptedProblem(const std::string &why)
+{
+    QString reason = QString::fromStdString(why);
+    if (reason.endsWith(QLatin1Char('.')))
+        reason.chop(1);
+    return QStringLiteral("An earlier installation was interrupted and could not be undone: %1.")
+        .arg(reason);
 }
 
 } // namespace
@@ -214,7 +234,8 @@ bool ReceiptBook::forgetUserPart(const QString &product, QString &problem)
     return removed;
 }
 
-std::optional<helper::StoreLock> ReceiptBook::prepareUserStore(QString &problem) const
+std::optional<helper::StoreLock> ReceiptBook::prepareUserStore(QString &problem,
+                                                               QString *notice) const
 {
     problem.clear();
     QString folder = userFolder();
@@ -223,9 +244,21 @@ std::optional<helper::StoreLock> ReceiptBook::prepareUserStore(QString &problem)
     std::optional<helper::StoreLock> lock;
     std::string why;
     QString refusal;
-    if (!withUserStore([&](const helper::ReceiptStore &store) { lock = store.prepare(why); },
-                       refusal))
+    const helper::FolderOpener open = userSideOpener();
+    helper::Transaction::Recovered recovered;
+    const auto prepare = [&](const helper::ReceiptStore &store) {
+        lock = store.prepare(why);
+        if (lock)
+            recovered = helper::Transaction::recover(lock->folder(), store.folder(), open);
+    };
+    if (!withUserStore(prepare, refusal))
         why = refusal.toStdString();
+    if (lock && recovered.found && !recovered.end.ok) {
+        problem = interruptedProblem(recovered.end.problem);
+        return std::nullopt;
+    }
+    if (lock && recovered.found && !recovered.committed && notice)
+        *notice = interruptedNotice();
     if (lock)
         return lock;
     if (folder.endsWith(QLatin1Char('/')))
@@ -235,6 +268,36 @@ std::optional<helper::StoreLock> ReceiptBook::prepareUserStore(QString &problem)
         reason.chop(1);
     problem = QStringLiteral("The receipts cannot be kept in %1: %2.").arg(folder, reason);
     return std::nullopt;
+}
+
+QString ReceiptBook::recoverUserStore() const
+{
+    if (userFolder().isEmpty())
+        return QString();
+    const helper::FolderOpener open = userSideOpener();
+    helper::Transaction::Recovered recovered;
+    QString refusal; // no store to act in holds nothing to undo
+    withUserStore(
+        [&](const helper::ReceiptStore &store) {
+            if (const std::optional<helper::StoreLock> lock = store.lockIfIdle())
+                recovered = helper::Transaction::recover(lock->folder(), store.folder(), open);
+        },
+        refusal);
+    return recovered.found && recovered.end.ok && !recovered.committed ? interruptedNotice()
+                                                                       : QString();
+}
+
+helper::FolderOpener ReceiptBook::userSideOpener()
+{
+    // Whose links lead to the user's data folder: a user's own, in a run of
+    // the user's; none but root's in root's run, whoever it acts as.
+    std::optional<uid_t> linkOwner;
+    if (::geteuid() != 0)
+        linkOwner = ::geteuid();
+    const helper::SplitPath data = helper::splitPath(
+        QFile::encodeName(QDir::cleanPath(userDataFolderOfThisProcess())).toStdString(), true);
+    return UserSideOperations::opener(data.ok ? data.components : helper::PathComponents(),
+                                      linkOwner);
 }
 
 void ReceiptBook::tidyUserStore() const

@@ -4,6 +4,7 @@
 #include "engine/UserSideRecord.h"
 #include "helper/Receipt.h"
 #include "helper/ReceiptStore.h"
+#include "helper/Transaction.h"
 
 #include <QList>
 #include <QString>
@@ -73,8 +74,15 @@ public:
     // its owner: made, locked while the result lives, rid of dead runs'
     // temporaries, and probed. Nothing, with `problem` empty, when there is no
     // user store at all; nothing, with the sentence saying why, when the
-    // receipts cannot be kept there.
-    std::optional<helper::StoreLock> prepareUserStore(QString &problem) const;
+    // receipts cannot be kept there. A journal a killed run left there is
+    // undone first, as the store's owner: `notice` then says so; when it
+    // cannot be undone nothing is locked and `problem` says why.
+    std::optional<helper::StoreLock> prepareUserStore(QString &problem,
+                                                      QString *notice = nullptr) const;
+    // Undoes, as above, what a killed run left in the user's store, when the
+    // store stands and no run holds it; what to tell, empty when nothing was
+    // undone. (A journal that cannot be undone stays, for unfinished().)
+    QString recoverUserStore() const;
     // After a run: a user store left without a receipt goes again.
     void tidyUserStore() const;
 
@@ -89,6 +97,8 @@ public:
                        QString &problem) const;
 
 private:
+    // How the user side's journal reaches its folders again to undo them.
+    static helper::FolderOpener userSideOpener();
     // The user part's state folder and the receipts folder in it.
     StateFolder userState(QString &folder) const;
 

@@ -39,6 +39,9 @@ struct ScriptOutcome
 struct ScriptHooks
 {
     std::shared_ptr<const std::atomic<bool>> stopRequested;
+    // The user's receipt store, locked by the runner while the run lasts:
+    // where the user's side keeps its journal. Empty: none.
+    QString userJournalFolder;
     std::function<void(int number, const QString &command)> commandStarted;
     std::function<void(const CommandReport &report)> commandFinished;
     // Once the script ended: whether its changes are kept (else undone).

@@ -143,6 +143,21 @@ ParsedCommand parseChecked(std::string_view command)
 
 } // namespace
 
+bool parseQuotedOperand(std::string_view text, std::string &operand, std::string &problem)
+{
+    std::size_t at = 0;
+    if (text.empty() || text.front() != '"') {
+        problem = "expected a double-quoted operand";
+        return false;
+    }
+    if (!readQuoted(text, at, operand, problem))
+        return false;
+    if (at == text.size())
+        return true;
+    problem = "unexpected text after the operand" + column(at);
+    return false;
+}
+
 ParsedCommand parseInstallCommand(std::string_view command)
 {
     try {

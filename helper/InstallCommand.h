@@ -56,4 +56,8 @@ struct ParsedCommand
 
 ParsedCommand parseInstallCommand(std::string_view command);
 
+// `text` as one double-quoted operand quoted as above, and nothing after it:
+// for the lines of other programs written in the same way.
+bool parseQuotedOperand(std::string_view text, std::string &operand, std::string &problem);
+
 } // namespace helper

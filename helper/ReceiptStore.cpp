@@ -187,6 +187,14 @@ std::optional<StoreLock> ReceiptStore::lock(std::chrono::steady_clock::time_poin
     return StoreLock(std::move(store.fd));
 }
 
+std::optional<StoreLock> ReceiptStore::lockIfIdle() const
+{
+    OpenedFolder store = openStore(m_folder, false, m_owner, m_ownerLinks);
+    if (!store.fd.valid() || ::flock(store.fd.get(), LOCK_EX | LOCK_NB) != 0)
+        return std::nullopt;
+    return StoreLock(std::move(store.fd));
+}
+
 // Removes the folders of `components` from the first that did not stand, deepest first.
 void ReceiptStore::removeCreated(const PathComponents &components, std::size_t stood) const
 {

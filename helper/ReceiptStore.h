@@ -42,6 +42,9 @@ public:
     // `problem` then holds the reason alone ("No space left on device").
     std::optional<StoreLock> prepare(std::string &problem) const;
     std::chrono::milliseconds lockWait() const { return m_lockWait; }
+    // The store locked when it stands and no run holds it; nothing, and
+    // nothing made, otherwise.
+    std::optional<StoreLock> lockIfIdle() const;
     void setLockWait(std::chrono::milliseconds wait) { m_lockWait = wait; }
 
     // Every whole receipt, by product. A missing folder holds none; a receipt

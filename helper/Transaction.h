@@ -86,6 +86,10 @@ public:
     // undone, else it stays for the next run to finish.
     TransactionEnd rollback();
 
+    // Leaves the journal as it stands for the next run to settle, when this
+    // process may not act in the folders now; nothing is undone here.
+    void abandon() { m_ended = true; }
+
     struct Recovered
     {
         bool found = false;     // a dead run's journal was there

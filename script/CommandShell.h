@@ -42,6 +42,10 @@ public:
     // A run's stop flag: a shell that runs programs ends one still running
     // some seconds after the flag is raised. Others need not look at it.
     virtual void setStopFlag(std::shared_ptr<const std::atomic<bool>> flag) { (void)flag; }
+    // Where a shell that keeps its changes as one transaction keeps its
+    // journal (the user's receipt store, held locked by the runner for the
+    // run). Others need not look at it.
+    virtual void setJournalFolder(const QString &folder) { (void)folder; }
     // The run is over: a shell that keeps its changes as one transaction
     // keeps them (`keep`) or undoes them all. Others have nothing to do.
     virtual ShellEnding finish(bool keep)

@@ -192,6 +192,8 @@ std::optional<Value> Evaluator::shellScript(const Expression &expression)
             expression.privileged ? m_context.makeAdministratorShell : m_context.makeUserShell;
         shell = make ? make() : std::make_unique<LocalShell>();
         shell->setStopFlag(m_context.stopRequested);
+        if (!expression.privileged)
+            shell->setJournalFolder(m_context.userJournalFolder);
     }
     ShellOutcome outcome = runReported(*shell, command->textForm(), expression.privileged);
     if (!outcome.notice.isEmpty())

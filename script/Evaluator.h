@@ -36,6 +36,9 @@ struct EvaluationContext
     // The privileged session; made at the first administrator command and
     // kept for the rest of the run, so the user authenticates once.
     std::function<std::unique_ptr<CommandShell>()> makeAdministratorShell;
+    // Where the user shell keeps its journal: the user's receipt store, held
+    // locked for the run by whoever runs it. Empty: nowhere.
+    QString userJournalFolder;
     // The folder "path to application support" names, without a trailing "/".
     QString applicationSupport;
     // Read before each shell command: once it holds true, no further command

@@ -10,8 +10,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <memory>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -135,6 +138,54 @@ private slots:
                                                  root + "/Velamorph 4/Velamorph 4 Lightroom"},
                                                 linux, ShellDialect::gnu));
         QVERIFY(!s.completedWithErrors());
+    }
+
+    // The run's user side keeps its journal in the user's store, which the
+    // installer holds locked while the script runs; a journal a killed run
+    // left there is undone first, and the run's answer says so before its own.
+    void theUserSideJournalsInTheLockedStore_data()
+    {
+        QTest::addColumn<bool>("interrupted");
+        QTest::newRow("a fresh store") << false;
+        QTest::newRow("an earlier run interrupted") << true;
+    }
+    void theUserSideJournalsInTheLockedStore()
+    {
+        QFETCH(bool, interrupted);
+        QTemporaryDir tmp;
+        const QString root = tmp.path();
+        QVERIFY(makeEntry(root, "d:Calmfield 6/Calmfield 6 Plugin"));
+        const QString store = root + "/state/receipts/";
+        QVERIFY(QDir().mkpath(store));
+        if (interrupted) {
+            QFile journal(store + "transaction.journal");
+            QVERIFY(journal.open(QIODevice::WriteOnly) &&
+                    journal.write("quorvantic-journal 1 4242\n") > 0);
+        }
+        AppSettings s;
+        Installer installer(s);
+        installer.receipts().setFolders(root + "/system/", store);
+        s.setProducts({{root + "/Calmfield 6", true}});
+        auto given = std::make_shared<QString>();
+        auto locked = std::make_shared<bool>(false);
+        installer.setScriptExecutor([given, locked](const QString &, const ScriptHooks &hooks) {
+            *given = hooks.userJournalFolder;
+            const int fd = ::open(QFile::encodeName(hooks.userJournalFolder).constData(),
+                                  O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            *locked = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+            if (fd >= 0)
+                ::close(fd);
+            return ScriptOutcome{true, QStringLiteral("Ok"), std::nullopt};
+        });
+        CapturedStdout out;
+        installer.installSelectedProducts();
+        QTRY_COMPARE(s.currentPage(), Page::summary);
+        QCOMPARE(*given, store);
+        QVERIFY(*locked);
+        QVERIFY(!QFileInfo::exists(store + "transaction.journal"));
+        QCOMPARE(out.text().contains("ERROR VALUE An earlier installation was interrupted; its "
+                                     "changes were undone.\nOk\n"),
+                 interrupted);
     }
 
     // What keeps an install from running, or from reading as a success. The
