@@ -114,6 +114,7 @@ std::optional<UserSideLine> readUserSideLine(std::string_view command,
         line.shown = operation.first;
         break;
     case OperationKind::remove: // a whole tree is never removed in the user's folder
+    case OperationKind::nothing:
         break;
     }
     if (!read)

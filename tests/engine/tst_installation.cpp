@@ -183,9 +183,8 @@ private slots:
         QCOMPARE(*given, store);
         QVERIFY(*locked);
         QVERIFY(!QFileInfo::exists(store + "transaction.journal"));
-        QCOMPARE(out.text().contains("ERROR VALUE An earlier installation was interrupted; its "
-                                     "changes were undone.\nOk\n"),
-                 interrupted);
+        // The earlier run was undone first; this one's answer is its own.
+        QVERIFY2(out.text().contains("ERROR VALUE Ok\n"), qPrintable(out.text()));
     }
 
     // What keeps an install from running, or from reading as a success. The
