@@ -470,11 +470,14 @@ UserSideOperations::Done UserSideOperations::removeEmptyFolder(const UserSideLin
     std::string problem;
     if (!inside.valid() || !helper::listFolder(inside.get(), line.shown, entries, problem))
         return failed(failure + (problem.empty() ? reasonOf(errno) : problem));
+    // What this run removed inside waits there until the commit: a folder
+    // holding only that is moved aside whole, and comes back whole.
+    if (m_undo && m_undo->holdsOnlySetAside(inside.get(), line.shown))
+        return m_undo->moveAside(fd, helper::joinPath(path, path.size() - 1), name, problem)
+                   ? Done{}
+                   : failed(failure + problem);
     if (!entries.empty())
         return {};
-    if (m_undo &&
-        !m_undo->willRemoveFolder(fd, helper::joinPath(path, path.size() - 1), name, problem))
-        return failed(failure + problem);
     if (::unlinkat(fd, name.c_str(), AT_REMOVEDIR) == 0 || errno == ENOTEMPTY || errno == EEXIST)
         return {};
     return failed(failure + reasonOf(errno));
