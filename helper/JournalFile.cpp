@@ -15,9 +15,8 @@ namespace {
 constexpr std::string_view header = "quorvantic-journal 1 ";
 constexpr std::size_t maxJournalSize = 64u << 20;
 
-constexpr std::array<std::string_view, 8> kindNames = {
-    "made",   "made-folder", "kept",           "moved-aside",
-    "staged", "swapped",     "removed-folder", "committed",
+constexpr std::array<std::string_view, 7> kindNames = {
+    "made", "made-folder", "kept", "moved-aside", "staged", "swapped", "committed",
 };
 
 // Fields are separated by spaces; a space, a control character or "%" in
@@ -89,10 +88,7 @@ std::string encodeStep(const JournalStep &step)
     appendField(line, step.folder);
     appendField(line, step.name);
     appendField(line, step.aside);
-    for (const unsigned long long n :
-         {step.inode, step.folderInode, static_cast<unsigned long long>(step.mode),
-          static_cast<unsigned long long>(step.uid), static_cast<unsigned long long>(step.gid)})
-        line += ' ' + std::to_string(n);
+    line += ' ' + std::to_string(step.inode) + ' ' + std::to_string(step.folderInode);
     line += '\n';
     return line;
 }
@@ -100,7 +96,7 @@ std::string encodeStep(const JournalStep &step)
 bool decodeStep(std::string_view line, JournalStep &step)
 {
     const std::vector<std::string_view> fields = fieldsOf(line);
-    if (fields.size() != 9)
+    if (fields.size() != 6)
         return false;
     std::size_t kind = 0;
     while (kind < kindNames.size() && kindNames[kind] != fields[0])
@@ -110,8 +106,7 @@ bool decodeStep(std::string_view line, JournalStep &step)
     step.kind = static_cast<JournalStep::Kind>(kind);
     return decodeField(fields[1], step.folder) && decodeField(fields[2], step.name) &&
            decodeField(fields[3], step.aside) && number(fields[4], step.inode) &&
-           number(fields[5], step.folderInode) && number(fields[6], step.mode) &&
-           number(fields[7], step.uid) && number(fields[8], step.gid);
+           number(fields[5], step.folderInode);
 }
 
 JournalContents parseJournal(std::string_view text)
@@ -188,17 +183,8 @@ JournalContents JournalFile::read(int folderFd, const std::string &folderPath, b
         contents.problem = found ? path + ": is not a journal that can be read" : std::string();
         return contents;
     }
-    std::string text(static_cast<std::size_t>(status.st_size), '\0');
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::read(fd.get(), text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    text.resize(done);
+    std::string text;
+    readUpTo(fd.get(), static_cast<std::size_t>(status.st_size), text);
     contents = parseJournal(text);
     if (!contents.ok)
         contents.problem = path + ": " + contents.problem;

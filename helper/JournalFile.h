@@ -19,14 +19,13 @@ struct JournalStep
 {
     enum class Kind
     {
-        made,          // name was made new: remove it
-        madeFolder,    // the folder name was made: remove it once empty
-        kept,          // name was hard linked to aside: put aside back
-        movedAside,    // name was renamed to aside: rename it back
-        staged,        // a tree is built at name: remove it
-        swapped,       // aside (staged) and name were exchanged; inode: what stood at name
-        removedFolder, // the empty folder name was removed: make it again
-        committed,     // every step succeeded: only the clean-up remains
+        made,       // name was made new: remove it
+        madeFolder, // the folder name was made: remove it once empty
+        kept,       // name was hard linked to aside: put aside back
+        movedAside, // name was renamed to aside: rename it back
+        staged,     // a tree is built at name: remove it
+        swapped,    // aside (staged) and name were exchanged; inode: what stood at name
+        committed,  // every step succeeded: only the clean-up remains
     };
     Kind kind = Kind::made;
     std::string folder; // absolute, no trailing "/"
@@ -36,9 +35,6 @@ struct JournalStep
     // The folder's own: a step whose folder was since swapped out or made
     // again is not undone in the folder that now has that path.
     unsigned long long folderInode = 0;
-    unsigned mode = 0;
-    unsigned uid = 0;
-    unsigned gid = 0;
 };
 
 // One line, line feed included; and back (false for a line that is not one).

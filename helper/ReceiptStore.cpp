@@ -111,17 +111,7 @@ bool readReceipt(int folder, const std::string &name, std::string &text, std::st
         problem = "is not a receipt file";
         return false;
     }
-    text.resize(static_cast<std::size_t>(status.st_size));
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::read(file.get(), text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    text.resize(done);
+    readUpTo(file.get(), static_cast<std::size_t>(status.st_size), text);
     return true;
 }
 

@@ -361,6 +361,21 @@ bool replaceWithLink(int folderFd, const std::string &name, const std::string &t
     return true;
 }
 
+void readUpTo(int fd, std::size_t size, std::string &text)
+{
+    text.resize(size);
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    text.resize(done);
+}
+
 bool writeAll(int fd, const std::string &bytes)
 {
     for (std::size_t done = 0; done < bytes.size();) {

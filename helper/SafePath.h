@@ -118,5 +118,8 @@ inline constexpr int maxDepth = 128;
 
 // Writes all of `bytes` to `fd`, going on after interruptions; false on an error.
 bool writeAll(int fd, const std::string &bytes);
+// Reads up to `size` bytes of `fd` into `text`, going on after interruptions;
+// `text` ends shorter when the file did.
+void readUpTo(int fd, std::size_t size, std::string &text);
 
 } // namespace helper

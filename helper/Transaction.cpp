@@ -65,15 +65,6 @@ bool undo(const JournalStep &step, int fd, std::string &problem)
         problem = failure("cannot put back", path);
         return false;
     }
-    case Kind::removedFolder:
-        if (exists(fd, step.name))
-            return true;
-        if (::mkdirat(fd, step.name.c_str(), 0700) == 0 &&
-            ::fchownat(fd, step.name.c_str(), step.uid, step.gid, AT_SYMLINK_NOFOLLOW) == 0 &&
-            ::fchmodat(fd, step.name.c_str(), step.mode & 07777, 0) == 0)
-            return true;
-        problem = failure("cannot make again", path);
-        return false;
     case Kind::committed:
         return true;
     }
@@ -310,21 +301,6 @@ bool Transaction::holdsOnlySetAside(int folderFd, const std::string &folder) con
             return false;
     }
     return true;
-}
-
-bool Transaction::willRemoveFolder(int folderFd, const std::string &folder, const std::string &name,
-                                   std::string &problem)
-{
-    struct stat status = {};
-    if (!exists(folderFd, name, &status)) {
-        problem = failure("cannot read", pathOf(folder, name));
-        return false;
-    }
-    JournalStep step{Kind::removedFolder, folder, name, {}};
-    step.mode = status.st_mode & 07777;
-    step.uid = status.st_uid;
-    step.gid = status.st_gid;
-    return record(std::move(step), folderFd, problem);
 }
 
 TransactionEnd Transaction::commit()

@@ -74,11 +74,6 @@ public:
     // Whether the folder open at `folderFd` holds nothing but what this
     // transaction set aside in it: empty, as far as a removal is concerned.
     bool holdsOnlySetAside(int folderFd, const std::string &folder) const;
-    // The empty folder at `name` will be removed: made again on undo, with
-    // its owner and mode.
-    bool willRemoveFolder(int folderFd, const std::string &folder, const std::string &name,
-                          std::string &problem);
-
     // Makes the run's changes final: what was moved aside is removed and the
     // journal goes.
     TransactionEnd commit();

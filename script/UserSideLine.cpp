@@ -27,6 +27,18 @@ bool inside(const std::string &path, bool trailingSlash, const helper::PathCompo
     return true;
 }
 
+// `path` is the data folder or one of the folders above it (not "/").
+bool holding(const std::string &path, const helper::PathComponents &folder,
+             helper::PathComponents &components)
+{
+    helper::SplitPath split = helper::splitPath(path, false);
+    if (!split.ok || split.components.empty() ||
+        !helper::startsWith(folder, split.components, false))
+        return false;
+    components = std::move(split.components);
+    return true;
+}
+
 std::optional<UserSideLine> giveToUser(std::string_view command,
                                        const helper::PathComponents &dataFolder)
 {
@@ -109,8 +121,11 @@ std::optional<UserSideLine> readUserSideLine(std::string_view command,
         line.shown = operation.first;
         break;
     case OperationKind::removeFolder:
+        // A run may have made the data folder and those above it too: they go
+        // once empty, as their owner, like those inside it.
         line.kind = Kind::removeEmptyFolder;
-        read = inside(operation.first, false, dataFolder, line.path);
+        read = inside(operation.first, false, dataFolder, line.path) ||
+               holding(operation.first, dataFolder, line.path);
         line.shown = operation.first;
         break;
     case OperationKind::remove: // a whole tree is never removed in the user's folder

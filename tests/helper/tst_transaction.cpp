@@ -151,8 +151,7 @@ private slots:
         JournalStep step{JournalStep::Kind::swapped, "/opt/Q " + name.toStdString(),
                          name.toStdString(), ".quorvantic-stage-1-2"};
         step.inode = 1234567890123ULL;
-        step.mode = 0755;
-        step.uid = 1000;
+        step.folderInode = 42;
         const std::string line = encodeStep(step);
         QCOMPARE(std::count(line.begin(), line.end(), '\n'), 1);
         const JournalContents read = parseJournal("quorvantic-journal 1 42\n" + line + "made /x");
@@ -162,7 +161,7 @@ private slots:
         QCOMPARE(read.steps[0].folder, step.folder);
         QCOMPARE(read.steps[0].name, step.name);
         QCOMPARE(read.steps[0].inode, step.inode);
-        QCOMPARE(read.steps[0].mode, step.mode);
+        QCOMPARE(read.steps[0].folderInode, step.folderInode);
     }
 
     // Install, upgrade and uninstall undone by a rollback, or by the next
