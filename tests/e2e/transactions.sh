@@ -77,14 +77,16 @@ journal_committed() {
 # kills it on entering its Nth call of $killAt.
 rootEnv=(env -i PATH=/usr/bin:/bin HOME=/root XDG_DATA_HOME="$txData" QT_QPA_PLATFORM=offscreen)
 root_run() {
-    local name=$1 root=$2 status=0 tracer=()
+    local name=$1 root=$2 status=0 tracer=() traced=()
     shift 2
     if [[ ${1:-} == --kill ]]; then
         tracer=(strace -f -qq -o /dev/null -e "trace=$killAt" -e "inject=$killAt:signal=KILL:when=$2")
+        # The sanitizer build's leak checker cannot run under a tracer.
+        traced=(ASAN_OPTIONS=detect_leaks=0)
         shift 2
     fi
     # A shell of its own takes the news of the kill, which would clutter the log.
-    ( (cd / && "${tracer[@]}" "${rootEnv[@]}" "$root/usr/bin/quorvantic-installer" "$@") \
+    ( (cd / && "${tracer[@]}" "${rootEnv[@]}" "${traced[@]}" "$root/usr/bin/quorvantic-installer" "$@") \
         </dev/null >"$out/$name.stdout" 2>"$out/$name.stderr"; exit $?) 2>/dev/null || status=$?
     echo "$status" >"$out/$name.status"
 }
