@@ -45,6 +45,8 @@ bool writtenAs(const helper::Operation &op, std::string_view command)
         return command == "rmdir --ignore-fail-on-non-empty " + quoted(op.first);
     case OperationKind::link:
         return command == "ln -f -n -s " + quoted(op.first) + ' ' + quoted(op.second);
+    case OperationKind::nothing:
+        return command == "true" && op.first.empty() && op.second.empty();
     case OperationKind::writeText: {
         require(!op.first.empty() && op.first.back() == '\n');
         const std::string text = op.first.substr(0, op.first.size() - 1);
