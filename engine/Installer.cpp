@@ -317,7 +317,8 @@ void Installer::checkAccess()
 }
 
 void Installer::runAndWait(const QString &script, const std::shared_ptr<Run> &run,
-                           std::function<void(const ScriptOutcome &)> handler)
+                           std::function<void(const ScriptOutcome &)> handler,
+                           const QStringList &forget)
 {
     // One run at a time: a timer firing during the wait must not start another.
     if (m_running)
@@ -338,6 +339,7 @@ void Installer::runAndWait(const QString &script, const std::shared_ptr<Run> &ru
                 Qt::QueuedConnection);
         });
         hooks.userJournalFolder = m_heldUserStore;
+        hooks.userSettleHook = userReceiptsHook(run, forget);
     }
     auto finished = std::make_shared<std::latch>(1);
     auto outcome = std::make_shared<ScriptOutcome>();
@@ -360,7 +362,10 @@ void Installer::runAndWait(const QString &script, const std::shared_ptr<Run> &ru
     finished->wait();
     if (run && !m_storeNotice.isEmpty())
         outcome->notices.prepend(std::exchange(m_storeNotice, QString()));
-    const QString unrecorded = run ? keepUserReceipts(*run->userSide()) : QString();
+    // Kept with the user's transaction; where there was none, as it stands.
+    if (run && !run->userSideSettled())
+        userReceiptsHook(run, {})(!Run::undone(*outcome), {});
+    const QString unrecorded = run ? run->userSideUnrecorded() : QString();
     m_running = false;
     emit scriptWaitFinished();
     if (!outcome->created)
@@ -379,16 +384,25 @@ void Installer::runAndWait(const QString &script, const std::shared_ptr<Run> &ru
         Qt::QueuedConnection);
 }
 
-QString Installer::keepUserReceipts(const UserSideRecord &record)
+SettleHook Installer::userReceiptsHook(const std::shared_ptr<Run> &run,
+                                       const QStringList &forget) const
 {
-    const QString dataFolder = Product::installLocations().lr;
-    const std::optional<unsigned> owner = ownerOfNearest(dataFolder);
+    const std::optional<unsigned> owner = ownerOfNearest(Product::installLocations().lr);
     const std::optional<UserAccount> account = owner ? accountOf(*owner) : std::nullopt;
-    QString problem;
-    if (m_receipts.record(record, account ? account->name : QString(),
-                          resourcesFolder() + QStringLiteral("/Products"), problem))
-        return QString();
-    return problem;
+    // A copy: the hook runs on the running thread.
+    return [book = m_receipts, run, user = account ? account->name : QString(),
+            bundle = resourcesFolder() + QStringLiteral("/Products"),
+            forget](bool keep, const JournalKeeper &keeper) mutable {
+        QString problem;
+        if (keep)
+            book.record(*run->userSide(), user, bundle, problem, keeper);
+        QString why;
+        for (const QString &product : keep ? forget : QStringList()) {
+            if (!book.forgetUserPart(product, why, keeper))
+                problem += QStringLiteral("\nThe user's receipt could not be removed: ") + why;
+        }
+        run->userSideSettled(problem.trimmed());
+    };
 }
 
 QString Installer::withStaleRemoved(const QString &script, const QStringList &elements)
@@ -444,32 +458,41 @@ void Installer::uninstall(const QList<InstalledProduct> &chosen, bool force)
     auto run = std::make_shared<Run>(Run::Kind::uninstall, composed.steps,
                                      std::exchange(m_log, nullptr), m_elementProducts, m_stop);
     m_uninstalling = true;
-    runAndWait(composed.script, run, [this, products, composed, run](const ScriptOutcome &outcome) {
-        const QString answer = outcome.result || outcome.errorInfo ? run->answer(outcome)
-                                                                   : QStringLiteral("No answer.");
-        m_lastRunUndone = Run::undone(outcome);
-        if (run->log())
-            run->log()->finish(answer);
-        for (const QString &notice : outcome.notices)
-            std::fprintf(stderr, "%s\n", qPrintable(notice));
-        if (outcome.result == ScriptAnswer::userCanceled) {
-            emit uninstallFinished(RunEnd::canceled, answer, composed.kept);
-            return;
-        }
-        if (answer != ScriptAnswer::ok) {
-            emit uninstallFinished(RunEnd::failed, answer, composed.kept);
-            return;
-        }
-        if (!m_unrecorded.isEmpty())
-            std::fprintf(stderr, "%s\n", qPrintable(m_unrecorded));
-        QString problem;
-        for (const InstalledProduct &product : products) {
-            if (product.user && !m_receipts.forgetUserPart(product.name, problem))
-                std::fprintf(stderr, "The user's receipt could not be removed: %s\n",
-                             qPrintable(problem));
-        }
-        emit uninstallFinished(RunEnd::completed, answer, composed.kept);
-    });
+    QStringList forget; // the user parts whose receipts go with the run
+    for (const InstalledProduct &product : products) {
+        if (product.user)
+            forget << product.name;
+    }
+    runAndWait(
+        composed.script, run,
+        [this, forget, composed, run](const ScriptOutcome &outcome) {
+            const QString answer = outcome.result || outcome.errorInfo
+                                       ? run->answer(outcome)
+                                       : QStringLiteral("No answer.");
+            m_lastRunUndone = Run::undone(outcome);
+            if (run->log())
+                run->log()->finish(answer);
+            for (const QString &notice : outcome.notices)
+                std::fprintf(stderr, "%s\n", qPrintable(notice));
+            if (outcome.result == ScriptAnswer::userCanceled) {
+                emit uninstallFinished(RunEnd::canceled, answer, composed.kept);
+                return;
+            }
+            if (answer != ScriptAnswer::ok) {
+                emit uninstallFinished(RunEnd::failed, answer, composed.kept);
+                return;
+            }
+            if (!m_unrecorded.isEmpty())
+                std::fprintf(stderr, "%s\n", qPrintable(m_unrecorded));
+            QString problem; // left to do here when no transaction took them
+            for (const QString &product : run->userSideSettled() ? QStringList() : forget) {
+                if (!m_receipts.forgetUserPart(product, problem))
+                    std::fprintf(stderr, "The user's receipt could not be removed: %s\n",
+                                 qPrintable(problem));
+            }
+            emit uninstallFinished(RunEnd::completed, answer, composed.kept);
+        },
+        forget);
     m_uninstalling = false;
     m_heldUserStore.clear();
     m_receipts.tidyUserStore();

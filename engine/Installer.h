@@ -156,13 +156,16 @@ private:
     // `handler` with the outcome here, so the wait cannot deadlock. `run`
     // (null for the probe) gives the hooks and is kept until the handler ran.
     void runAndWait(const QString &script, const std::shared_ptr<Run> &run,
-                    std::function<void(const ScriptOutcome &)> handler);
+                    std::function<void(const ScriptOutcome &)> handler,
+                    const QStringList &forget = {});
     // Adds to the install script the removal of what the products' receipts
     // list and this install will not make again (an element a newer bundle
     // dropped), so an upgrade leaves nothing stale behind.
     QString withStaleRemoved(const QString &script, const QStringList &elements);
-    // Records the run's user side; what could not be recorded, empty when all was.
-    QString keepUserReceipts(const UserSideRecord &record);
+    // Records the run's user side as it settles its transaction, inside it
+    // (when kept), and the user part of the `forget` products' receipts
+    // removed; what could not be recorded goes to the run.
+    SettleHook userReceiptsHook(const std::shared_ptr<Run> &run, const QStringList &forget) const;
     void startLog(const QString &script);
     // The user's store made ready and locked for the run that follows.
     std::optional<helper::StoreLock> holdUserStore(QString &problem);

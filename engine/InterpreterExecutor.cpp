@@ -29,6 +29,8 @@ ScriptExecutor interpreterExecutor(EvaluationContext context)
             run.stopRequested = hooks.stopRequested;
         if (!hooks.userJournalFolder.isEmpty())
             run.userJournalFolder = hooks.userJournalFolder;
+        if (hooks.userSettleHook)
+            run.userSettleHook = hooks.userSettleHook;
         run.commandStarted = both(run.commandStarted, hooks.commandStarted);
         run.commandFinished = both(run.commandFinished, hooks.commandFinished);
         if (hooks.keepChanges)

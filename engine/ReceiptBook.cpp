@@ -103,7 +103,7 @@ StateFolder ReceiptBook::userState(QString &folder) const
         folder = m_user.isEmpty() ? QString() : withSlash(state.path());
         return state;
     }
-    StateFolder state = StateFolder::ofEnvironment();
+    StateFolder state = StateFolder::ofDataFolder(userDataFolderOfThisProcess());
     folder = state.path().isEmpty() ? QString() : state.path() + QStringLiteral("/receipts/");
     return state;
 }
@@ -169,12 +169,13 @@ QList<InstalledProduct> ReceiptBook::load()
 }
 
 bool ReceiptBook::record(const UserSideRecord &run, const QString &user, const QString &bundle,
-                         QString &problem)
+                         QString &problem, const JournalKeeper &before)
 {
     if ((run.made().empty() && run.gone().empty()) || (m_userGiven && m_user.isEmpty()))
         return true;
     QStringList failures;
-    const auto fold = [&run, &user, &bundle, &failures](const helper::ReceiptStore &store) {
+    const auto fold = [&run, &user, &bundle, &failures,
+                       &before](const helper::ReceiptStore &store) {
         QStringList damaged;
         std::map<std::string, helper::Receipt> receipts = loadFrom(store, damaged);
         std::map<std::string, bool> changed;
@@ -197,7 +198,9 @@ bool ReceiptBook::record(const UserSideRecord &run, const QString &user, const Q
             receipt.version = QUORVANTIC_VERSION;
             receipt.time = helper::utcNow();
             receipt.user = user.toStdString();
-            if (receipt.entries.empty() ? store.remove(product, why) : store.write(receipt, why))
+            const bool kept = !before || before(helper::receiptFileName(product), why);
+            if (kept &&
+                (receipt.entries.empty() ? store.remove(product, why) : store.write(receipt, why)))
                 continue;
             const auto made = run.made().find(product);
             failures << unrecorded(
@@ -217,7 +220,8 @@ bool ReceiptBook::record(const UserSideRecord &run, const QString &user, const Q
     return failures.isEmpty();
 }
 
-bool ReceiptBook::forgetUserPart(const QString &product, QString &problem)
+bool ReceiptBook::forgetUserPart(const QString &product, QString &problem,
+                                 const JournalKeeper &before)
 {
     if (userFolder().isEmpty())
         return true;
@@ -225,7 +229,9 @@ bool ReceiptBook::forgetUserPart(const QString &product, QString &problem)
     bool removed = false;
     if (!withUserStore(
             [&](const helper::ReceiptStore &store) {
-                removed = store.remove(product.toStdString(), why);
+                removed =
+                    (!before || before(helper::receiptFileName(product.toStdString()), why)) &&
+                    store.remove(product.toStdString(), why);
             },
             problem))
         return false;
@@ -281,6 +287,9 @@ QString ReceiptBook::recoverUserStore() const
         [&](const helper::ReceiptStore &store) {
             if (const std::optional<helper::StoreLock> lock = store.lockIfIdle())
                 recovered = helper::Transaction::recover(lock->folder(), store.folder(), open);
+            // A store that a killed run made and left empty goes, as after any run.
+            if (!recovered.found || recovered.end.ok)
+                store.removeEmptyStore();
         },
         refusal);
     return recovered.found && recovered.end.ok && !recovered.committed ? interruptedNotice()

@@ -5,6 +5,7 @@
 #include "helper/Receipt.h"
 #include "helper/ReceiptStore.h"
 #include "helper/Transaction.h"
+#include "script/CommandShell.h"
 
 #include <QList>
 #include <QString>
@@ -64,11 +65,13 @@ public:
     // each product's, what it removed is dropped from all; a receipt left with
     // nothing is removed. `user` is whose data folder it was. False when a
     // receipt could not be written, with `problem` naming for each product
-    // what was installed but is not recorded, and why.
+    // what was installed but is not recorded, and why. `before`, when given,
+    // is called with each receipt's file name before it is written or
+    // removed; when it fails, that receipt is left as it is.
     bool record(const UserSideRecord &run, const QString &user, const QString &bundle,
-                QString &problem);
-    // Removes the user part of `product`'s receipt.
-    bool forgetUserPart(const QString &product, QString &problem);
+                QString &problem, const JournalKeeper &before = {});
+    // Removes the user part of `product`'s receipt (`before` as above).
+    bool forgetUserPart(const QString &product, QString &problem, const JournalKeeper &before = {});
 
     // Gets the user's receipt store ready before a run writes anything, as
     // its owner: made, locked while the result lives, rid of dead runs'

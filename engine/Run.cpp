@@ -43,6 +43,12 @@ ScriptHooks Run::hooks(Progress progress)
     return hooks;
 }
 
+void Run::userSideSettled(QString unrecorded)
+{
+    m_userSettled = true;
+    m_userUnrecorded = std::move(unrecorded);
+}
+
 bool Run::undone(const ScriptOutcome &outcome)
 {
     return !outcome.changesKept && outcome.undoable && outcome.settleProblem.isEmpty();

@@ -37,6 +37,12 @@ public:
     ScriptHooks hooks(Progress progress);
 
     const std::shared_ptr<UserSideRecord> &userSide() const { return m_userSide; }
+    // The user's side settled its transaction, its receipts with it: what
+    // could not be recorded (empty: all was, or the changes were undone).
+    // Called on the running thread, read once the run has ended.
+    void userSideSettled(QString unrecorded);
+    bool userSideSettled() const { return m_userSettled; }
+    const QString &userSideUnrecorded() const { return m_userUnrecorded; }
     const std::shared_ptr<RunLog> &log() const { return m_log; }
     int total() const { return m_total; }
     int stepsDone() const { return m_done->load(); }
@@ -61,4 +67,6 @@ private:
     std::shared_ptr<std::atomic<bool>> m_stop;
     std::shared_ptr<std::atomic<int>> m_done = std::make_shared<std::atomic<int>>(0);
     std::shared_ptr<UserSideRecord> m_userSide;
+    bool m_userSettled = false;
+    QString m_userUnrecorded;
 };

@@ -42,6 +42,9 @@ struct ScriptHooks
     // The user's receipt store, locked by the runner while the run lasts:
     // where the user's side keeps its journal. Empty: none.
     QString userJournalFolder;
+    // Called as the user's side settles the transaction it kept there: what
+    // the run writes into that folder then is kept or undone with its changes.
+    SettleHook userSettleHook;
     std::function<void(int number, const QString &command)> commandStarted;
     std::function<void(const CommandReport &report)> commandFinished;
     // Once the script ended: whether its changes are kept (else undone).

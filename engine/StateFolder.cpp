@@ -49,6 +49,23 @@ StateFolder StateFolder::at(const QString &folder)
     return decide(folder, false);
 }
 
+StateFolder StateFolder::ofDataFolder(const QString &dataFolder)
+{
+    StateFolder state = ofEnvironment();
+    if (::geteuid() != 0 || !state.m_problem.isEmpty() || dataFolder.isEmpty())
+        return state;
+    const std::optional<unsigned> owner = ownerOfNearest(dataFolder);
+    if (!owner || *owner == 0 || *owner == state.m_owner)
+        return state;
+    const std::optional<UserAccount> account = accountOf(*owner);
+    if (!account || !QDir::isAbsolutePath(account->home) || account->home == QLatin1String("/"))
+        return state;
+    StateFolder own =
+        decide(account->home + QStringLiteral("/.local/state/quorvantic-installer"), false);
+    // Only where that account acts: root makes nothing in a user's home.
+    return own.m_problem.isEmpty() && own.m_owner == *owner ? own : state;
+}
+
 StateFolder StateFolder::decide(const QString &folder, bool fromEnvironment)
 {
     StateFolder state;

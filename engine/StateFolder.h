@@ -35,6 +35,12 @@ public:
     // A folder the program names itself: as root, one of root's is used as it
     // is wherever it lies.
     static StateFolder at(const QString &folder);
+    // Where the user part of `dataFolder` is kept: the environment's folder,
+    // except in a root process whose folder is not the data folder owner's;
+    // then that account's own (its home's .local/state), so that the user's
+    // changes and their record are kept by the same hands. Root's when the
+    // account has none it may act in.
+    static StateFolder ofDataFolder(const QString &dataFolder);
 
     // The folder used (root's own in place of the one asked for, as above);
     // empty when there is none.

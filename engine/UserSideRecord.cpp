@@ -2,10 +2,14 @@
 
 #include "engine/PathState.h"
 #include "engine/ProductNames.h"
+#include "helper/SafePath.h"
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace {
 
@@ -34,6 +38,15 @@ QStringList copiedFolders(const QString &source, const QString &destination)
     while (walk.hasNext())
         folders << destination + QLatin1Char('/') + QDir(source).relativeFilePath(walk.next());
     return folders;
+}
+
+// Whether a path below a folder lies in something a run keeps aside to undo.
+bool inTemporary(const QString &relative)
+{
+    const QStringList parts = relative.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    return std::any_of(parts.begin(), parts.end(), [](const QString &part) {
+        return helper::isTemporaryName(QFile::encodeName(part).toStdString());
+    });
 }
 
 } // namespace
@@ -76,6 +89,9 @@ void UserSideRecord::note(const std::string &product, const QString &path, bool 
                       QDirIterator::Subdirectories);
     while (walk.hasNext()) {
         const QString inside = walk.next();
+        // What the run keeps aside to undo is nobody's file, nor what is in it.
+        if (inTemporary(inside.mid(path.size())))
+            continue;
         // Folders that were there before the copy are not its to list.
         if (walk.fileInfo().isDir() && !walk.fileInfo().isSymLink() && !m_missing.contains(inside))
             continue;

@@ -6,8 +6,10 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 // What running one "do shell script" command gave: the shell's status and
 // outputs, or an error that kept it from running at all (no shell, a
@@ -33,6 +35,15 @@ struct ShellEnding
     bool undoable = false;
 };
 
+// Puts an entry of the journal folder (by name) into the shell's transaction
+// before it is written or removed there, so that it is kept or put back with
+// the rest; false, with why, when it could not be (then leave it alone).
+using JournalKeeper = std::function<bool(const std::string &name, std::string &problem)>;
+// Called by a shell that keeps a transaction as it settles it, before it
+// keeps (`keep`) or undoes its changes; with the keeper while the journal
+// folder can still take changes into the transaction.
+using SettleHook = std::function<void(bool keep, const JournalKeeper &keeper)>;
+
 // Runs the commands of one script run, one after another on one thread.
 class CommandShell
 {
@@ -46,6 +57,8 @@ public:
     // journal (the user's receipt store, held locked by the runner for the
     // run). Others need not look at it.
     virtual void setJournalFolder(const QString &folder) { (void)folder; }
+    // Called as such a shell settles its transaction (not when it had none).
+    virtual void setSettleHook(SettleHook hook) { (void)hook; }
     // The run is over: a shell that keeps its changes as one transaction
     // keeps them (`keep`) or undoes them all. Others have nothing to do.
     virtual ShellEnding finish(bool keep)

@@ -192,8 +192,10 @@ std::optional<Value> Evaluator::shellScript(const Expression &expression)
             expression.privileged ? m_context.makeAdministratorShell : m_context.makeUserShell;
         shell = make ? make() : std::make_unique<LocalShell>();
         shell->setStopFlag(m_context.stopRequested);
-        if (!expression.privileged)
+        if (!expression.privileged) {
             shell->setJournalFolder(m_context.userJournalFolder);
+            shell->setSettleHook(m_context.userSettleHook);
+        }
     }
     ShellOutcome outcome = runReported(*shell, command->textForm(), expression.privileged);
     if (!outcome.notice.isEmpty())

@@ -39,6 +39,8 @@ struct EvaluationContext
     // Where the user shell keeps its journal: the user's receipt store, held
     // locked for the run by whoever runs it. Empty: nowhere.
     QString userJournalFolder;
+    // Given to the user shell: called as it settles a transaction it kept there.
+    SettleHook userSettleHook;
     // The folder "path to application support" names, without a trailing "/".
     QString applicationSupport;
     // Read before each shell command: once it holds true, no further command

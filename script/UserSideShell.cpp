@@ -120,7 +120,8 @@ void UserSideShell::startTransaction()
     }
     if (opened.fd.valid()) {
         m_store = std::move(opened.fd);
-        m_transaction.emplace(m_store.get(), helper::joinPath(store, store.size()),
+        m_storePath = helper::joinPath(store, store.size());
+        m_transaction.emplace(m_store.get(), m_storePath,
                               UserSideOperations::opener(m_dataFolder, m_linkOwner));
     }
     m_operations.emplace(m_dataFolder, m_linkOwner, m_transaction ? &*m_transaction : nullptr);
@@ -159,6 +160,16 @@ ShellEnding UserSideShell::finish(bool keep)
         return ending;
     }
     m_settled = true;
+    if (m_settleHook) {
+        m_settleHook(keep, [this](const std::string &name, std::string &why) {
+            bool kept = false;
+            QString refused;
+            if (!act([&] { kept = m_transaction->keep(m_store.get(), m_storePath, name, why); },
+                     refused))
+                why = refused.toStdString();
+            return kept;
+        });
+    }
     helper::TransactionEnd end;
     QString problem;
     if (!act([&] { end = keep ? m_transaction->commit() : m_transaction->rollback(); }, problem)) {

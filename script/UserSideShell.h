@@ -35,6 +35,7 @@ public:
     ShellOutcome run(const QString &command) override;
     void setStopFlag(std::shared_ptr<const std::atomic<bool>> flag) override;
     void setJournalFolder(const QString &folder) override { m_journalFolder = folder; }
+    void setSettleHook(SettleHook hook) override { m_settleHook = std::move(hook); }
     ShellEnding finish(bool keep) override;
 
     // Where this process's own lines take their sources from (the app folder).
@@ -50,7 +51,9 @@ private:
     std::optional<uid_t> m_linkOwner;
     std::unique_ptr<CommandShell> m_shell;
     QString m_journalFolder;
+    SettleHook m_settleHook;
     helper::UniqueFd m_store;
+    std::string m_storePath;
     std::optional<helper::Transaction> m_transaction;
     std::optional<UserSideOperations> m_operations;
     bool m_started = false;

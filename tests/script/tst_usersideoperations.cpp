@@ -401,6 +401,74 @@ private slots:
         QCOMPARE(now.take("/LR/by-the-shell").isEmpty(), undoable);
         QCOMPARE(now, before);
     }
+
+    // What the store takes as the shell settles (the user's receipts) is kept
+    // or put back with the data folder: kept, undone, and killed between
+    // writing it and the commit, then recovered.
+    void theStoreSettlesWithTheRun_data()
+    {
+        QTest::addColumn<QString>("end");
+        QTest::newRow("kept") << "keep";
+        QTest::newRow("undone") << "undo";
+        QTest::newRow("killed before the commit") << "kill";
+    }
+    void theStoreSettlesWithTheRun()
+    {
+        QFETCH(QString, end);
+        // As a receipt is written: a new file renamed over the old one.
+        const auto replace = [this](const QString &name, const QByteArray &bytes) {
+            return write(m_store + name + ".new", bytes) &&
+                   ::rename(encoded(m_store + name + ".new").constData(),
+                            encoded(m_store + name).constData()) == 0;
+        };
+        QVERIFY(replace("A.receipt", "old A"));
+        const Tree data = snapshot(m_data);
+        const Tree store = snapshot(m_store);
+        const auto settle = [&](bool keep, const JournalKeeper &keeper) {
+            std::string why;
+            if (keep && keeper("A.receipt", why) && keeper("B.receipt", why))
+                QVERIFY(replace("A.receipt", "new A") && replace("B.receipt", "new B"));
+            QVERIFY2(why.empty(), why.c_str());
+            if (end == "kill")
+                ::_exit(0);
+        };
+        const auto run = [&](bool keep) {
+            UserSideShell shell(m_data, std::nullopt, std::make_unique<LocalShell>());
+            shell.setAppFolder(m_app);
+            shell.setJournalFolder(m_store);
+            shell.setSettleHook(settle);
+            for (const QString &line : allLines())
+                QCOMPARE(shell.run(line).status, 0);
+            const ShellEnding ending = shell.finish(keep);
+            QVERIFY2(ending.ok, qPrintable(ending.problem));
+        };
+        if (end == "kill") {
+            const pid_t child = ::fork();
+            QVERIFY(child >= 0);
+            if (child == 0) {
+                run(true);
+                ::_exit(1);
+            }
+            int status = 0;
+            QCOMPARE(::waitpid(child, &status, 0), child);
+            QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+            QVERIFY(QFileInfo::exists(m_store + "B.receipt"));
+            helper::UniqueFd fd(
+                ::open(encoded(m_store).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            const helper::Transaction::Recovered recovered = helper::Transaction::recover(
+                fd.get(), encoded(m_store).toStdString(),
+                UserSideOperations::opener(components(m_data), std::nullopt));
+            QVERIFY(recovered.found && !recovered.committed);
+            QVERIFY2(recovered.end.ok, recovered.end.problem.c_str());
+        } else {
+            run(end == "keep");
+        }
+        Tree kept = store;
+        kept.insert("/A.receipt", "644 new A");
+        kept.insert("/B.receipt", "644 new B");
+        QCOMPARE(snapshot(m_store), end == "keep" ? kept : store);
+        QCOMPARE(snapshot(m_data) == data, end != "keep");
+    }
 };
 
 QTEST_GUILESS_MAIN(TestUserSideOperations)
