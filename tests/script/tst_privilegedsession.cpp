@@ -40,6 +40,28 @@ const QString absent = QStringLiteral("rm -R -f \"/opt/Quorvantic/.quorvantic-te
 const QString witness = QStringLiteral("/tmp/quorvantic-test-refused-command-ran");
 
 // The helpers of this build now running as children of this process.
+// The parent of `pid`, from /proc; 0 when it is gone.
+qint64 parentOf(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    // After the name in parentheses: the state, then the parent.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() : 0;
+}
+
+// Only this test's helpers: others may run the same one meanwhile.
+bool startedHere(qint64 pid)
+{
+    for (qint64 at = pid; at > 1; at = parentOf(at)) {
+        if (at == ::getpid())
+            return true;
+    }
+    return false;
+}
+
 QList<qint64> helperPids()
 {
     QList<qint64> pids;
@@ -47,7 +69,8 @@ QList<qint64> helperPids()
     for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
         bool number = false;
         const qint64 pid = entry.toLongLong(&number);
-        if (number && QFileInfo("/proc/" + entry + "/exe").symLinkTarget() == helper)
+        if (number && QFileInfo("/proc/" + entry + "/exe").symLinkTarget() == helper &&
+            startedHere(pid))
             pids.append(pid);
     }
     return pids;
