@@ -1,7 +1,7 @@
 #include "engine/FolderListing.h"
 
 #include <QFile>
-#include <QStringDecoder>
+#include <QUtf8StringView>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -20,9 +20,7 @@ QString describe(const QString &folder, int error)
 
 bool isUtf8(const QByteArray &name)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = decoder(name); // decodes only when made a string
-    return !decoder.hasError();
+    return QUtf8StringView(name.constData(), name.size()).isValidUtf8();
 }
 
 // The name with every byte that is not part of valid UTF-8 written as \xNN.

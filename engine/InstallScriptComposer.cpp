@@ -3,9 +3,24 @@
 #include "engine/ProductNames.h"
 #include "script/ScriptAnswer.h"
 
+#include <cstdint>
+#include <sys/mman.h>
+
 namespace {
 
 using InstallScriptComposer::shellQuoted;
+
+// A script of megabytes is written into fresh memory, page after page, and
+// each first touch of a small page costs a fault; large pages take one fault
+// per 2 MiB. A hint only: where the kernel has none, nothing changes.
+void preferLargePages(void *start, std::size_t size)
+{
+    constexpr std::uintptr_t large = std::uintptr_t(2) << 20;
+    const auto from = (reinterpret_cast<std::uintptr_t>(start) + large - 1) & ~(large - 1);
+    const auto to = (reinterpret_cast<std::uintptr_t>(start) + size) & ~(large - 1);
+    if (to > from)
+        ::madvise(reinterpret_cast<void *>(from), to - from, MADV_HUGEPAGE);
+}
 
 const QString lightroomPresetIdV3 = QStringLiteral("6C2E8F14-A7B3-4D59-9E0C-71F2A4B6C8D3");
 const QString lightroomPresetIdV4 = QStringLiteral("3D5B7E21-9C4A-4F6E-8A1B-2C3D4E5F6071");
@@ -56,6 +71,7 @@ public:
         // runs to megabytes, and every copy or regrowth of it touches fresh
         // memory, which costs more than composing it.
         m_body.reserve(estimatedSize(elements));
+        preferLargePages(m_body.data(), std::size_t(m_body.capacity()) * sizeof(QChar));
         m_body += QStringLiteral("try\n");
         makeFolder(m_loc.app);
         for (const QString &listed : elements) {
