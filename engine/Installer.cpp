@@ -362,9 +362,11 @@ void Installer::runAndWait(const QString &script, const std::shared_ptr<Run> &ru
     finished->wait();
     if (run && !m_storeNotice.isEmpty())
         outcome->notices.prepend(std::exchange(m_storeNotice, QString()));
-    // Kept with the user's transaction; where there was none, as it stands.
+    // Kept with the user's transaction; where there was none, as it stands,
+    // and an uninstall's receipts go only when its changes were kept.
     if (run && !run->userSideSettled())
-        userReceiptsHook(run, {})(!Run::undone(*outcome), {});
+        userReceiptsHook(run, outcome->changesKept ? forget : QStringList())(!Run::undone(*outcome),
+                                                                             {});
     const QString unrecorded = run ? run->userSideUnrecorded() : QString();
     m_running = false;
     emit scriptWaitFinished();
@@ -401,7 +403,7 @@ SettleHook Installer::userReceiptsHook(const std::shared_ptr<Run> &run,
             if (!book.forgetUserPart(product, why, keeper))
                 problem += QStringLiteral("\nThe user's receipt could not be removed: ") + why;
         }
-        run->userSideSettled(problem.trimmed());
+        run->settleUserSide(problem.trimmed());
     };
 }
 
@@ -465,7 +467,7 @@ void Installer::uninstall(const QList<InstalledProduct> &chosen, bool force)
     }
     runAndWait(
         composed.script, run,
-        [this, forget, composed, run](const ScriptOutcome &outcome) {
+        [this, composed, run](const ScriptOutcome &outcome) {
             const QString answer = outcome.result || outcome.errorInfo
                                        ? run->answer(outcome)
                                        : QStringLiteral("No answer.");
@@ -484,12 +486,6 @@ void Installer::uninstall(const QList<InstalledProduct> &chosen, bool force)
             }
             if (!m_unrecorded.isEmpty())
                 std::fprintf(stderr, "%s\n", qPrintable(m_unrecorded));
-            QString problem; // left to do here when no transaction took them
-            for (const QString &product : run->userSideSettled() ? QStringList() : forget) {
-                if (!m_receipts.forgetUserPart(product, problem))
-                    std::fprintf(stderr, "The user's receipt could not be removed: %s\n",
-                                 qPrintable(problem));
-            }
             emit uninstallFinished(RunEnd::completed, answer, composed.kept);
         },
         forget);

@@ -43,7 +43,7 @@ ScriptHooks Run::hooks(Progress progress)
     return hooks;
 }
 
-void Run::userSideSettled(QString unrecorded)
+void Run::settleUserSide(QString unrecorded)
 {
     m_userSettled = true;
     m_userUnrecorded = std::move(unrecorded);

@@ -40,7 +40,7 @@ public:
     // The user's side settled its transaction, its receipts with it: what
     // could not be recorded (empty: all was, or the changes were undone).
     // Called on the running thread, read once the run has ended.
-    void userSideSettled(QString unrecorded);
+    void settleUserSide(QString unrecorded);
     bool userSideSettled() const { return m_userSettled; }
     const QString &userSideUnrecorded() const { return m_userUnrecorded; }
     const std::shared_ptr<RunLog> &log() const { return m_log; }

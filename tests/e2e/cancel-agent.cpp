@@ -2,6 +2,8 @@
 // the system bus for one process (the one whose id is its argument), so that
 // pkexec started by that process is answered as if the user pressed Cancel.
 // Prints "registered" once it is in place, then serves until terminated.
+#include "../common/ProcStat.h"
+
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -72,11 +74,7 @@ public:
 // from a later one that got the same id.
 quint64 startTime(quint32 pid)
 {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    const QList<QByteArray> fields = procStatFields(pid);
     return fields.size() > 19 ? fields[19].toULongLong() : 0;
 }
 

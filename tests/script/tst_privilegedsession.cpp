@@ -1,3 +1,4 @@
+#include "../common/ProcStat.h"
 #include "helper/HelperServer.h"
 #include "script/Interpreter.h"
 #include "script/PrivilegedSession.h"
@@ -43,12 +44,7 @@ const QString witness = QStringLiteral("/tmp/quorvantic-test-refused-command-ran
 // The parent of `pid`, from /proc; 0 when it is gone.
 qint64 parentOf(qint64 pid)
 {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray line = stat.readAll();
-    // After the name in parentheses: the state, then the parent.
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    const QList<QByteArray> fields = procStatFields(pid);
     return fields.size() > 1 ? fields[1].toLongLong() : 0;
 }
 
