@@ -188,7 +188,7 @@ int main(int argc, char **argv)
     bench::printFigure(3, "composition scaling",
                        QString::asprintf("%.2fx per element at 10,000 vs 1,000; 10,000 in %.1f ms",
                                          ratio, results[3].ms),
-                       "<= 1.2x and < 50 ms", ratio <= 1.2 && results[3].ms < 50,
+                       "<= 1.2x and < 30 ms", ratio <= 1.2 && results[3].ms < 30,
                        details.join("; "));
     return 0;
 }
