@@ -2,10 +2,12 @@
 
 #include "helper/SafePath.h"
 #include "helper/SourceFile.h"
+#include "helper/WrittenDigests.h"
 
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -121,8 +123,12 @@ class TreeCopier
 {
 public:
     TreeCopier(std::string &problem, const CopyEnds &ends)
-        : m_problem(problem), m_stopped(ends.stopped), m_leaseWait(ends.leaseWait)
-    {}
+        : m_problem(problem), m_stopped(ends.stopped), m_leaseWait(ends.leaseWait),
+          m_topLength(ends.sourcePath.size())
+    {
+        if (ends.digests)
+            m_digests.emplace(*ends.digests);
+    }
 
     bool copyFolder(int sourceFd, const Place &place, int depth);
 
@@ -139,6 +145,8 @@ private:
     std::chrono::milliseconds m_leaseWait;
     std::vector<char> m_buffer;
     bool m_noRangeCopy = false; // copy_file_range failed for good between these folders
+    std::size_t m_topLength;    // of the element's source path: the rest is a digest's key
+    std::optional<WrittenDigests> m_digests; // waited for when the copier goes
 };
 
 bool TreeCopier::copyFolder(int sourceFd, const Place &place, int depth)
@@ -256,10 +264,14 @@ bool TreeCopier::copyFile(const Place &place)
         return false;
     std::string temporary;
     UniqueFd out = createTemporaryFile(place.destinationFolder, place.destinationPath,
-                                       status.st_mode & installedBits, temporary, m_problem);
+                                       status.st_mode & installedBits, temporary, m_problem,
+                                       m_digests.has_value());
     if (!out.valid())
         return false;
     bool ok = copyData(in.get(), out.get(), status.st_size, place.destinationPath);
+    if (ok && m_digests) // what was written, hashed while the next file copies
+        m_digests->add(UniqueFd(::fcntl(out.get(), F_DUPFD_CLOEXEC, 0)),
+                       place.sourcePath.substr(m_topLength));
     if (!out.close() && ok) {
         m_problem = failure("cannot write", place.destinationPath);
         ok = false;

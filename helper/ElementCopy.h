@@ -4,10 +4,15 @@
 
 #include <functional>
 #include <string>
+#include <unordered_map>
 
 // Copies one element folder of a bundle into the app folder, in process and
 // without following any link, merged like `cp -R -f`.
 namespace helper {
+
+// The SHA-256 of each file a copy wrote, by its path inside the element
+// ("/Contents/file").
+using FileDigests = std::unordered_map<std::string, std::string>;
 
 struct CopyEnds
 {
@@ -22,6 +27,8 @@ struct CopyEnds
     std::chrono::milliseconds leaseWait = defaultLeaseWait;
     // The name the copy gets in the destination; empty: the element's own.
     std::string destinationName;
+    // Where given, each file is hashed as written, read back from the copy.
+    FileDigests *digests = nullptr;
 };
 
 // The whole element is looked over first, so an element holding a device

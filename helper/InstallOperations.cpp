@@ -136,7 +136,8 @@ OperationResult makeFolder(const Operation &operation, const Roots &roots, Trans
 }
 
 OperationResult copyElement(const Operation &operation, const Roots &roots,
-                            const std::function<bool()> &stopped, Transaction *undo)
+                            const std::function<bool()> &stopped, Transaction *undo,
+                            FileDigests *digests)
 {
     const SplitPath source = splitPath(operation.first, false);
     const SplitPath destination = splitPath(operation.second, true);
@@ -163,6 +164,7 @@ OperationResult copyElement(const Operation &operation, const Roots &roots,
     ends.destinationFolderFd = app.fd.get();
     ends.destinationPath = appPath + '/' + from.back();
     ends.stopped = stopped;
+    ends.digests = digests;
     std::string problem;
     if (undo) {
         // Built beside its place and swapped in: a host sees the old element or the new one.
@@ -265,7 +267,8 @@ OperationResult writeText(const Operation &operation, const Roots &roots, Transa
 }
 
 OperationResult performChecked(const Operation &operation, const InstallRoots &roots,
-                               const std::function<bool()> &stopped, Transaction *undo)
+                               const std::function<bool()> &stopped, Transaction *undo,
+                               FileDigests *digests)
 {
     Roots prepared;
     std::string problem;
@@ -275,7 +278,7 @@ OperationResult performChecked(const Operation &operation, const InstallRoots &r
     case OperationKind::makeFolder:
         return makeFolder(operation, prepared, undo);
     case OperationKind::copyElement:
-        return copyElement(operation, prepared, stopped, undo);
+        return copyElement(operation, prepared, stopped, undo, digests);
     case OperationKind::remove:
         return remove(operation, prepared, undo);
     case OperationKind::link:
@@ -294,10 +297,11 @@ OperationResult performChecked(const Operation &operation, const InstallRoots &r
 } // namespace
 
 OperationResult perform(const Operation &operation, const InstallRoots &roots,
-                        const std::function<bool()> &stopped, Transaction *undo)
+                        const std::function<bool()> &stopped, Transaction *undo,
+                        FileDigests *digests)
 {
     try {
-        return performChecked(operation, roots, stopped, undo);
+        return performChecked(operation, roots, stopped, undo, digests);
     } catch (...) { // only allocation can throw; the helper answers, never aborts
         return failed("out of memory");
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "helper/ElementCopy.h"
 #include "helper/InstallCommand.h"
 #include "helper/Transaction.h"
 
@@ -38,7 +39,9 @@ struct OperationResult
 // With `undo`, every change can be undone: what is replaced or removed is
 // kept aside and a copied element is built under a staging name, then
 // swapped in whole; without it, a copy merges into the element that stands.
+// With `digests`, a copy fills them with what it wrote.
 OperationResult perform(const Operation &operation, const InstallRoots &roots,
-                        const std::function<bool()> &stopped = {}, Transaction *undo = nullptr);
+                        const std::function<bool()> &stopped = {}, Transaction *undo = nullptr,
+                        FileDigests *digests = nullptr);
 
 } // namespace helper

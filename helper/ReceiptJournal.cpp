@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <thread>
 
 namespace helper {
 
@@ -336,24 +335,16 @@ OperationResult ReceiptJournal::copyElement(const Operation &operation,
     PathComponents copied = m_app;
     copied.push_back(source.back());
     const std::string copiedPath = joinPath(copied, copied.size());
-    // The element is hashed in the bundle while it is copied, on the cores
-    // the copy leaves free; the copy's listing then takes those digests.
-    std::vector<ReceiptEntry> sourceEntries;
-    std::string sourceProblem;
-    std::thread hashing;
-    try {
-        hashing = std::thread([&] { scanTree(m_products, source, sourceEntries, sourceProblem); });
-    } catch (...) { // no thread to be had: the listing hashes the copy instead
-    }
-    const OperationResult done = helper::perform(operation, m_roots, stopped, &*m_transaction);
-    if (hashing.joinable())
-        hashing.join();
+    // The copy hashes what it writes; the listing takes those digests.
+    FileDigests digests;
+    const OperationResult done =
+        helper::perform(operation, m_roots, stopped, &*m_transaction, &digests);
     // A copy cut short stays in its staging folder, which the undo removes.
     if (!done.ok)
         return done;
     std::vector<ReceiptEntry> entries;
     std::string problem;
-    scanCopy(m_app, copied, sourceEntries, joinPath(source, source.size()), entries, problem);
+    scanCopy(m_app, copied, digests, entries, problem);
     const std::string &product = source[m_products.size()];
     Receipt &receipt = touch(product);
     receipt.dropAt(copiedPath);

@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
-#include <unordered_map>
 
 namespace helper {
 
@@ -188,23 +187,17 @@ bool scanTree(const PathComponents &root, const PathComponents &path,
     return listed;
 }
 
-bool scanCopy(const PathComponents &root, const PathComponents &copied,
-              const std::vector<ReceiptEntry> &source, const std::string &sourcePath,
+bool scanCopy(const PathComponents &root, const PathComponents &copied, const FileDigests &digests,
               std::vector<ReceiptEntry> &entries, std::string &problem)
 {
     const bool listed = describe(root, copied, true, entries, problem);
-    std::unordered_map<std::string_view, const std::string *> digests;
-    for (const ReceiptEntry &entry : source) {
-        if (entry.kind == ReceiptEntry::Kind::file && !entry.target.empty())
-            digests.emplace(std::string_view(entry.path).substr(sourcePath.size()), &entry.target);
-    }
     const std::size_t prefix = joinPath(copied, copied.size()).size();
     for (ReceiptEntry &entry : entries) {
         if (entry.kind != ReceiptEntry::Kind::file || !entry.target.empty())
             continue;
-        const auto found = digests.find(std::string_view(entry.path).substr(prefix));
+        const auto found = digests.find(entry.path.substr(prefix));
         if (found != digests.end())
-            entry.target = *found->second;
+            entry.target = found->second;
     }
     fillDigests(root, entries);
     return listed;

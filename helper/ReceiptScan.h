@@ -1,5 +1,6 @@
 #pragma once
 
+#include "helper/ElementCopy.h"
 #include "helper/InstallOperations.h"
 #include "helper/Receipt.h"
 #include "helper/SafePath.h"
@@ -25,12 +26,10 @@ OpenedFolder openHolder(const PathComponents &root, const PathComponents &path);
 bool scanTree(const PathComponents &root, const PathComponents &path,
               std::vector<ReceiptEntry> &entries, std::string &problem);
 
-// scanTree() for a copy: a file's digest is taken from `source`, the listing
-// of what it was copied from (at `sourcePath`), where that lists the file;
-// the others are hashed here. Hashing the source while the copy runs keeps
-// the digests off the install's critical path.
-bool scanCopy(const PathComponents &root, const PathComponents &copied,
-              const std::vector<ReceiptEntry> &source, const std::string &sourcePath,
+// scanTree() for a copy: a file's digest is the one the copy took of what
+// it wrote (`digests`, by the path inside `copied`); a file not there is
+// hashed here.
+bool scanCopy(const PathComponents &root, const PathComponents &copied, const FileDigests &digests,
               std::vector<ReceiptEntry> &entries, std::string &problem);
 
 // The entry `path` would get now; false when it is missing or unreadable.

@@ -310,12 +310,13 @@ bool isTemporaryName(std::string_view name)
 }
 
 UniqueFd createTemporaryFile(int folderFd, const std::string &folderPath, mode_t mode,
-                             std::string &name, std::string &problem)
+                             std::string &name, std::string &problem, bool readable)
 {
+    const int access = readable ? O_RDWR : O_WRONLY;
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = temporaryName();
         UniqueFd fd(::openat(folderFd, name.c_str(),
-                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+                             access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (fd.valid()) {
             if (::fchmod(fd.get(), mode) != 0) {
                 problem = failure("cannot set the mode of a new file in", folderPath);

@@ -101,9 +101,10 @@ std::string temporaryName();
 // run that died is nobody's file.
 bool isTemporaryName(std::string_view name);
 
-// Creates a new file under a temporary name in `folderFd`, mode exactly `mode`.
+// Creates a new file under a temporary name in `folderFd`, mode exactly `mode`,
+// open write-only, or for reading too with `readable`.
 UniqueFd createTemporaryFile(int folderFd, const std::string &folderPath, mode_t mode,
-                             std::string &name, std::string &problem);
+                             std::string &name, std::string &problem, bool readable = false);
 
 // Makes the link `target` under a temporary name in `folderFd` and renames it
 // over `name`; fails, leaving the entry alone, where a real folder stands.

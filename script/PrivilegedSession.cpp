@@ -83,7 +83,7 @@ bool PrivilegedSession::readFrame(std::string &type, std::string &payload)
             return true;
         }
         if (decoded.status == frame::DecodeStatus::malformed) {
-            type = "?";
+            type.assign(1, '?'); // not = "?": GCC 12 warns wrongly of an overlap there
             payload = decoded.problem;
             return true;
         }
