@@ -4,6 +4,7 @@
 #include <QUtf8StringView>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -18,7 +19,7 @@ QString describe(const QString &folder, int error)
         .arg(folder, QString::fromStdString(std::generic_category().message(error)));
 }
 
-bool isUtf8(const QByteArray &name)
+bool isUtf8(QByteArrayView name)
 {
     return QUtf8StringView(name.constData(), name.size()).isValidUtf8();
 }
@@ -42,7 +43,8 @@ QString escapedName(const QByteArray &name)
     return out;
 }
 
-bool isRealFolder(const QByteArray &path, unsigned char type)
+// The entry's type from the listing or, where the file system gives none, from the entry itself.
+bool isRealFolder(DIR *dir, const char *name, unsigned char type)
 {
     if (type == DT_DIR)
         return true;
@@ -50,7 +52,7 @@ bool isRealFolder(const QByteArray &path, unsigned char type)
         return false;
     struct stat info
     {};
-    return ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
+    return ::fstatat(::dirfd(dir), name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
 }
 
 } // namespace
@@ -67,22 +69,24 @@ FolderListing listSubfolders(const QString &folder)
         listing.error = describe(folder, errno);
         return listing;
     }
-    const QByteArray prefix = base == "/" ? base : base + '/';
+    // One buffer for every path: a product may hold thousands of elements.
+    QByteArray path = base == "/" ? base : base + '/';
+    const qsizetype prefix = path.size();
     for (;;) {
         errno = 0;
         const dirent *entry = ::readdir(dir.get());
         if (!entry)
             break;
-        const QByteArray name(entry->d_name);
-        if (name == "." || name == "..")
+        const QByteArrayView name(entry->d_name);
+        if (name == "." || name == ".." || !isRealFolder(dir.get(), entry->d_name, entry->d_type))
             continue;
-        const QByteArray path = prefix + name;
-        if (!isRealFolder(path, entry->d_type))
+        if (!isUtf8(name)) {
+            listing.undecodable.append(escapedName(name.toByteArray()));
             continue;
-        if (isUtf8(name))
-            listing.subfolders.append(QString::fromUtf8(path));
-        else
-            listing.undecodable.append(escapedName(name));
+        }
+        path.truncate(prefix);
+        path += name;
+        listing.subfolders.append(QString::fromUtf8(path));
     }
     if (errno != 0) {
         listing.error = describe(folder, errno);

@@ -8,8 +8,6 @@
 
 namespace {
 
-using InstallScriptComposer::shellQuoted;
-
 // A script of megabytes is written into fresh memory, page after page, and
 // each first touch of a small page costs a fault; large pages take one fault
 // per 2 MiB. A hint only: where the kernel has none, nothing changes.
@@ -38,6 +36,15 @@ template <typename Special> void appendEscaped(QString &out, QStringView text, S
         }
     }
     out.append(text.sliced(from));
+}
+
+// `operand` in double quotes, for the shell to take as one word, verbatim.
+void appendShellQuoted(QString &out, QStringView operand)
+{
+    out += QLatin1Char('"');
+    appendEscaped(out, operand,
+                  [](char16_t c) { return c == '\\' || c == '"' || c == '$' || c == '`'; });
+    out += QLatin1Char('"');
 }
 
 // "product/element": the part of an element's path that the bundle itself
@@ -173,25 +180,34 @@ private:
 
     void makeFolder(const QString &folder, RunAs runAs = RunAs::administrator)
     {
-        line(QStringLiteral("mkdir -p ") + shellQuoted(folder), 1, runAs);
+        start(u"mkdir -p ");
+        quoted(folder);
+        end(1, runAs);
     }
 
     void copy(const QString &source, const QString &destination, RunAs runAs = RunAs::administrator)
     {
-        line(QStringLiteral("cp -R -f ") + shellQuoted(source) + ' ' + shellQuoted(destination), 1,
-             runAs);
+        start(u"cp -R -f ");
+        quoted(source);
+        m_command += QLatin1Char(' ');
+        quoted(destination);
+        end(1, runAs);
     }
 
     void remove(const QString &path)
     {
-        line(QStringLiteral("rm -R -f ") + shellQuoted(path), 1, RunAs::administrator);
+        start(u"rm -R -f ");
+        quoted(path);
+        end(1, RunAs::administrator);
     }
 
     void link(const QString &target, const QString &link, RunAs runAs = RunAs::administrator)
     {
-        const QString command = m_dialect == ShellDialect::gnu ? QStringLiteral("ln -f -n -s ")
-                                                               : QStringLiteral("ln -f -h -s ");
-        line(command + shellQuoted(target) + ' ' + shellQuoted(link), 2, runAs);
+        start(m_dialect == ShellDialect::gnu ? u"ln -f -n -s " : u"ln -f -h -s ");
+        quoted(target);
+        m_command += QLatin1Char(' ');
+        quoted(link);
+        end(2, runAs);
     }
 
     // Writes the text and a line feed. The shell's `echo` may read backslash
@@ -199,26 +215,39 @@ private:
     // written through printf's "%s", which takes it verbatim.
     void writeText(const QString &text, const QString &file, int gap, RunAs runAs)
     {
-        const QString command = text.contains(QLatin1Char('\\')) ? QStringLiteral("printf '%s\\n' ")
-                                                                 : QStringLiteral("echo ");
-        line(command + shellQuoted(text) + QStringLiteral(" > ") + shellQuoted(file), gap, runAs);
+        start(text.contains(QLatin1Char('\\')) ? u"printf '%s\\n' " : u"echo ");
+        quoted(text);
+        m_command += u" > ";
+        quoted(file);
+        end(gap, runAs);
     }
 
     // Runs as the user: the folders are the user's own already.
     void giveToUser(const QString &folder)
     {
-        line(QStringLiteral("chown -R $USER ") + shellQuoted(folder), 1, RunAs::user);
+        start(u"chown -R $USER ");
+        quoted(folder);
+        end(1, RunAs::user);
     }
 
-    // One command as the body of a script string literal.
-    void line(const QString &shellCommand, int gap, RunAs runAs)
+    // Each command is built in one buffer that the next reuses: thousands of
+    // lines would otherwise allocate their pieces one by one.
+    void start(QStringView verb)
     {
-        InstallScriptComposer::appendLine(m_body, shellCommand, runAs == RunAs::administrator, gap);
+        m_command.resize(0);
+        m_command += verb;
+    }
+    void quoted(QStringView operand) { appendShellQuoted(m_command, operand); }
+    // The command as the body of a script string literal.
+    void end(int gap, RunAs runAs)
+    {
+        InstallScriptComposer::appendLine(m_body, m_command, runAs == RunAs::administrator, gap);
     }
 
     const InstallLocations &m_loc;
     const ShellDialect m_dialect;
     QString m_body;
+    QString m_command;
     bool m_firstPlugin = true;
     bool m_firstVideo = true;
 };
@@ -229,10 +258,7 @@ QString InstallScriptComposer::shellQuoted(const QString &operand)
 {
     QString quoted;
     quoted.reserve(operand.size() + 8);
-    quoted += QLatin1Char('"');
-    appendEscaped(quoted, operand,
-                  [](char16_t c) { return c == '\\' || c == '"' || c == '$' || c == '`'; });
-    quoted += QLatin1Char('"');
+    appendShellQuoted(quoted, operand);
     return quoted;
 }
 
