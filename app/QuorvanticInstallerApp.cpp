@@ -5,8 +5,10 @@
 #include "app/AppDelegate.h"
 #include "app/Appearance.h"
 #include "app/DefaultMenuBar.h"
+#include "app/FirstFrame.h"
 #include "app/MainWindow.h"
 #include "app/WindowIcon.h"
+#include "ui/ContentView.h"
 #include "ui/UninstallDialog.h"
 
 #include <QAction>
@@ -42,10 +44,16 @@ void QuorvanticInstallerApp::launch()
             std::fprintf(stderr, "%s\n", qPrintable(line));
     }
     m_window = std::make_unique<MainWindow>(m_installer);
-    WindowIcon::apply(m_installer.resourcesFolder() + QStringLiteral("/Logo.png"));
+    WindowIcon::nameDesktopFile();
     DefaultMenuBar::install(*m_window);
     addUninstallItem();
     m_window->resize(m_window->minimumSizeHint().expandedTo(QSize(648, 405)));
+    // What the first page does not show waits for its frame: the icon (a
+    // decode and six scalings of the logo) and the licence.
+    FirstFrame::after(*m_window, [this] {
+        WindowIcon::apply(m_installer.resourcesFolder() + QStringLiteral("/Logo.png"));
+        m_window->contentView()->prepareLicense();
+    });
     m_window->show();
     AppDelegate::applicationDidFinishLaunching(m_window->menuBar());
 }

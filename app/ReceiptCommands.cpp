@@ -17,7 +17,7 @@
 #include <QThreadPool>
 
 #include <cstdio>
-#include <iostream>
+#include <cstdlib>
 #include <string>
 #include <unistd.h>
 
@@ -77,12 +77,26 @@ QStringList namesOf(const QList<InstalledProduct> &products)
     return names;
 }
 
+// A line of standard input without its newline; false at the input's end.
+// Through stdio, not <iostream>, whose streams every start of the program
+// would set up, the window's included.
+bool readLine(std::string &line)
+{
+    char *buffer = nullptr;
+    size_t capacity = 0;
+    const ssize_t length = ::getline(&buffer, &capacity, stdin);
+    if (length >= 0)
+        line.assign(buffer, size_t(length) - (length > 0 && buffer[length - 1] == '\n'));
+    std::free(buffer);
+    return length >= 0;
+}
+
 bool confirmed(const QList<InstalledProduct> &products)
 {
     print(stderr,
           QStringLiteral("Remove %1? [y/N] ").arg(namesOf(products).join(QStringLiteral(", "))));
     std::string answer;
-    if (!std::getline(std::cin, answer))
+    if (!readLine(answer))
         return false;
     return answer == "y" || answer == "Y" || answer == "yes";
 }

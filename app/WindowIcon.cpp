@@ -72,9 +72,13 @@ QImage WindowIcon::markOf(const QImage &logo, int size)
     return icon;
 }
 
-void WindowIcon::apply(const QString &logoPath)
+void WindowIcon::nameDesktopFile()
 {
     QGuiApplication::setDesktopFileName(QStringLiteral("com.quorvantic.installer"));
+}
+
+void WindowIcon::apply(const QString &logoPath)
+{
     const QImage logo(logoPath);
     if (logo.isNull())
         return;

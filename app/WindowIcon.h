@@ -14,9 +14,13 @@ namespace WindowIcon {
 // a null image.
 QImage markOf(const QImage &logo, int size = 256);
 
+// Names the desktop file that Wayland compositors take the icon from. They
+// read it when a window is first shown, so this comes before.
+void nameDesktopFile();
+
 // Sets the icon of every window of the application from the logo file
-// (_NET_WM_ICON on X11) and names the desktop file that Wayland compositors
-// take the icon from. A file that is not an image leaves the default icon.
+// (_NET_WM_ICON on X11), shown windows included. A file that is not an image
+// leaves the default icon.
 void apply(const QString &logoPath);
 
 } // namespace WindowIcon

@@ -45,7 +45,6 @@ ContentView::ContentView(Installer &installer, QWidget *parent)
     palette.setColor(QPalette::WindowText, Theme::textColor());
     setPalette(palette);
 
-    m_installer.setLicenseReadable(m_license->isReadable());
     m_sidebar = new Sidebar(m_installer.resourcesFolder() + QStringLiteral("/Logo.png"), this);
     auto *main = new QHBoxLayout(this);
     main->setContentsMargins(0, 0, 0, 0);
@@ -145,10 +144,19 @@ void ContentView::redrawIfDue()
         redraw();
 }
 
+void ContentView::prepareLicense()
+{
+    m_installer.setLicenseReadable(m_license->isReadable());
+}
+
 void ContentView::redraw()
 {
-    m_redrawTimer->stop();
     const Page page = m_settings.currentPage();
+    // Every page after the first shows the licence or needs it agreed to.
+    // Made before the timer stops, so its announcement schedules no second redraw.
+    if (page != Page::intro)
+        prepareLicense();
+    m_redrawTimer->stop();
     m_sidebar->showCurrentPage(page);
     m_title->setText(PageTexts::contentTitle(page));
     m_stateView->refresh();

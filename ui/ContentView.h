@@ -50,6 +50,11 @@ public:
     // Brings every part in line with the state now, if a redraw is due.
     void redrawIfDue();
 
+    // Makes the licence text, which the first page does not need, if it has
+    // not been made, and tells the installer whether it could be read. The
+    // redraw of any later page does it at the latest.
+    void prepareLicense();
+
 signals:
     void redrawn();
 

@@ -9,6 +9,16 @@
 #include <QFileInfo>
 #include <QTextDocument>
 
+namespace {
+
+void printCouldNotRead(const QString &name, const QString &reason)
+{
+    printDiagnostic(
+        QStringLiteral("The file \u201C%1\u201D could not be read: %2").arg(name, reason));
+}
+
+} // namespace
+
 Document::Document(QObject *parent) : QObject(parent) {}
 
 void Document::setData(const QTextDocumentFragment &data)
@@ -24,34 +34,39 @@ QString Document::resourcesFolder() const
 
 void Document::load(const QString &file)
 {
+    if (const std::optional<QByteArray> bytes = read(file))
+        parse(file, *bytes);
+}
+
+std::optional<QByteArray> Document::read(const QString &file) const
+{
     const QString folder = resourcesFolder();
     const QString name = file + QLatin1String(".rtf");
     const QString path = folder.isEmpty() ? QString() : QDir(folder).filePath(name);
     if (path.isEmpty() || !QFileInfo::exists(path)) {
         printDiagnostic(QStringLiteral("File not found"));
-        return;
+        return std::nullopt;
     }
-
-    const auto couldNotRead = [&name](const QString &reason) {
-        printDiagnostic(
-            QStringLiteral("The file \u201C%1\u201D could not be read: %2").arg(name, reason));
-    };
     QFile input(path);
     if (QFileInfo(path).isDir() || !input.open(QIODevice::ReadOnly)) {
-        couldNotRead(QFileInfo(path).isDir() ? QStringLiteral("it is a folder.")
-                                             : input.errorString() + QLatin1Char('.'));
-        return;
+        printCouldNotRead(name, QFileInfo(path).isDir() ? QStringLiteral("it is a folder.")
+                                                        : input.errorString() + QLatin1Char('.'));
+        return std::nullopt;
     }
-    const QByteArray bytes = input.readAll();
+    QByteArray bytes = input.readAll();
     if (input.error() != QFileDevice::NoError) {
-        couldNotRead(input.errorString() + QLatin1Char('.'));
-        return;
+        printCouldNotRead(name, input.errorString() + QLatin1Char('.'));
+        return std::nullopt;
     }
+    return bytes;
+}
 
+void Document::parse(const QString &file, const QByteArray &bytes)
+{
     QTextDocument text;
     const RtfReadResult result = RtfReader::read(bytes, &text);
     if (!result.ok) {
-        couldNotRead(result.message);
+        printCouldNotRead(file + QLatin1String(".rtf"), result.message);
         return;
     }
     setData(QTextDocumentFragment(&text));

@@ -4,7 +4,7 @@
 
 #include <QVBoxLayout>
 
-LicensePage::LicensePage(const LicenseText &text, QWidget *parent)
+LicensePage::LicensePage(LicenseText &text, QWidget *parent)
     : PageView(Page::license, parent), m_view(text.createView(this))
 {
     auto *layout = new QVBoxLayout(this);

@@ -11,7 +11,7 @@ class LicensePage : public PageView
     Q_OBJECT
 
 public:
-    LicensePage(const LicenseText &text, QWidget *parent = nullptr);
+    LicensePage(LicenseText &text, QWidget *parent = nullptr);
 
     QWidget *textView() const { return m_view; }
 

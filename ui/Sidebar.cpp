@@ -3,11 +3,26 @@
 #include "ui/PageRow.h"
 #include "ui/Theme.h"
 
+#include <QFile>
+#include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
 #include <QVBoxLayout>
 
 namespace {
+
+// Read as the PNG the bundle ships, which spares loading every image format
+// plug-in to ask it about the file; a file of another kind is still recognised.
+QPixmap readLogo(const QString &file)
+{
+    QFile input(file);
+    if (!input.open(QIODevice::ReadOnly))
+        return QPixmap();
+    QImageReader png(&input, "png");
+    png.setAutoDetectImageFormat(false);
+    QImage image = png.read();
+    return image.isNull() ? QPixmap(file) : QPixmap::fromImage(std::move(image));
+}
 
 // The logo is stretched to its frame, its aspect ratio not kept.
 QLabel *makeLogo(const QString &file, QWidget *parent)
@@ -19,7 +34,7 @@ QLabel *makeLogo(const QString &file, QWidget *parent)
     logo->setMaximumHeight(40);
     logo->setScaledContents(true);
     logo->setAccessibleName(Sidebar::tr("Quorvantic logo"));
-    QPixmap pixmap(file);
+    const QPixmap pixmap = readLogo(file);
     if (!pixmap.isNull())
         logo->setPixmap(pixmap);
     return logo;

@@ -8,7 +8,7 @@
 
 #include <QVBoxLayout>
 
-StateView::StateView(AppSettings &settings, const LicenseText &license, QWidget *parent)
+StateView::StateView(AppSettings &settings, LicenseText &license, QWidget *parent)
     : QWidget(parent), m_settings(settings), m_license(license)
 {
     auto *layout = new QVBoxLayout(this);

@@ -15,7 +15,7 @@ class StateView : public QWidget
     Q_OBJECT
 
 public:
-    StateView(AppSettings &settings, const LicenseText &license, QWidget *parent = nullptr);
+    StateView(AppSettings &settings, LicenseText &license, QWidget *parent = nullptr);
 
     void refresh();
     PageView *current() const { return m_current; }
@@ -24,7 +24,7 @@ private:
     PageView *makePage();
 
     AppSettings &m_settings;
-    const LicenseText &m_license;
+    LicenseText &m_license;
     PageView *m_current = nullptr;
     PageView *m_licensePage = nullptr;
 };

@@ -7,14 +7,20 @@
 #include "app/QuorvanticInstallerApp.h"
 #include "ui/AlertView.h"
 #include "ui/ContentView.h"
+#include "ui/Document.h"
+#include "ui/LicensePage.h"
 #include "ui/OverlayPanel.h"
+#include "ui/StateView.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStyle>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 
 #include <functional>
@@ -129,6 +135,48 @@ private slots:
         window->resize(900, 700);
         QApplication::processEvents();
         QVERIFY(content->width() > 648 && content->height() > 405);
+    }
+
+    // The icon and the licence wait for the first frame; once it is shown
+    // the icon is set, and the License page shows the whole licence however
+    // soon it is reached, before that frame too.
+    void afterTheFirstFrame_data()
+    {
+        QTest::addColumn<bool>("licenseAtOnce");
+        QTest::newRow("License page after the first frame") << false;
+        QTest::newRow("License page before the first frame") << true;
+    }
+    void afterTheFirstFrame()
+    {
+        QFETCH(bool, licenseAtOnce);
+        DemoResources resources({"Calmfield 6"});
+        const QString source = QStringLiteral(QUORVANTIC_SOURCE_DIR "/bundle/resources/");
+        QVERIFY(
+            QFile::copy(source + "QuorvanticEULA.rtf", resources.path() + "/QuorvanticEULA.rtf"));
+        QVERIFY(QFile::copy(source + "Logo.png", resources.path() + "/Logo.png"));
+        QApplication::setWindowIcon(QIcon());
+        QuorvanticInstallerApp installer(resources.path());
+        installer.launch();
+        ContentView *content = installer.window()->contentView();
+        if (licenseAtOnce) {
+            installer.settings().setCurrentPage(Page::license);
+            content->redrawIfDue();
+        }
+        QVERIFY(QTest::qWaitForWindowExposed(installer.window()));
+        QTRY_VERIFY(!QApplication::windowIcon().isNull());
+        QCOMPARE(QApplication::windowIcon().availableSizes(),
+                 (QList<QSize>{{16, 16}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
+
+        installer.settings().setCurrentPage(Page::license);
+        content->redrawIfDue();
+        auto *page = qobject_cast<LicensePage *>(content->stateView()->current());
+        QVERIFY(page);
+        Document licence;
+        licence.setResourcesFolder(resources.path());
+        licence.load("QuorvanticEULA");
+        QVERIFY(!licence.data().isEmpty());
+        QCOMPARE(qobject_cast<QTextEdit *>(page->textView())->toPlainText(),
+                 licence.data().toPlainText());
     }
 
     void endsWhenWindowCloses_data()

@@ -1,4 +1,5 @@
 // Walks the wizard by clicking its real buttons, from the first page to the end.
+#include "../common/CapturedStdout.h"
 #include "WizardHarness.h"
 #include "engine/Installer.h"
 
@@ -17,6 +18,7 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
@@ -25,6 +27,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTextEdit>
 #include <QThread>
 #include <QTimer>
@@ -558,6 +561,89 @@ private slots:
         auto *text = qobject_cast<QTextEdit *>(page->textView());
         QVERIFY(text && text->isReadOnly());
         QCOMPARE(text->toPlainText(), QStringLiteral("Terms of use."));
+    }
+
+    // The logo is read as the PNG it should be, and by its content when it is
+    // another kind of image under that name; no file leaves the frame empty.
+    void logoByContent_data()
+    {
+        QTest::addColumn<QByteArray>("format");
+        QTest::newRow("PNG") << QByteArray("PNG");
+        QTest::newRow("JPEG named .png") << QByteArray("JPG");
+        QTest::newRow("BMP named .png") << QByteArray("BMP");
+        QTest::newRow("no file") << QByteArray();
+    }
+    void logoByContent()
+    {
+        QFETCH(QByteArray, format);
+        QTemporaryDir folder;
+        const QString file = folder.filePath("Logo.png");
+        QImage image(36, 8, QImage::Format_RGB32);
+        image.fill(Qt::darkBlue);
+        if (!format.isEmpty())
+            QVERIFY(image.save(file, format.constData()));
+        CapturedStdout printed;
+        Sidebar sidebar(file);
+        QCOMPARE(printed.text(), QByteArray());
+        const QPixmap logo = sidebar.findChild<QLabel *>("logo")->pixmap();
+        QCOMPARE(logo.size(), format.isEmpty() ? QSize(0, 0) : QSize(36, 8));
+    }
+
+    // The file is read when the window is made, its text made when a later
+    // page first needs it: a jump from the first page straight to an install
+    // still knows whether the licence could be read, and a reason is printed
+    // once, when it is found.
+    void licenseMadeWhenFirstNeeded_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<QString>("printedAtStart");
+        QTest::addColumn<QString>("printedLater");
+        QTest::addColumn<bool>("readable");
+        QTest::newRow("licence") << QByteArray("{\\rtf1\\ansi {\\b Terms} of use.}") << ""
+                                 << "" << true;
+        QTest::newRow("not RTF") << QByteArray("<html/>") << ""
+                                 << "QuorvanticEULA.rtf\u201D could not be read" << false;
+        QTest::newRow("missing") << QByteArray() << "File not found"
+                                 << "" << false;
+    }
+    void licenseMadeWhenFirstNeeded()
+    {
+        QFETCH(QByteArray, rtf);
+        QFETCH(QString, printedAtStart);
+        QFETCH(QString, printedLater);
+        QFETCH(bool, readable);
+        DemoResources resources({"Calmfield 6"});
+        if (!rtf.isEmpty()) {
+            QFile file(resources.path() + "/QuorvanticEULA.rtf");
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(rtf);
+        }
+        AppSettings settings;
+        Installer installer(settings);
+        installer.setResourcesFolder(resources.path());
+        settings.setProducts(installer.productsToInstall());
+        RecordingExecutor scripts;
+        installer.setScriptExecutor(scripts.executor());
+        installer.setLogFolder(resources.path() + "/logs");
+
+        CapturedStdout start;
+        ContentView view(installer);
+        const QString atStart = QString::fromUtf8(start.text());
+        settings.setAgreeWithTerms(true);
+        settings.setCurrentPage(Page::install);
+        CapturedStdout later;
+        view.redrawIfDue();
+        const QString afterwards = QString::fromUtf8(later.text());
+        installer.installSelectedProducts();
+
+        QCOMPARE(atStart.trimmed(), printedAtStart);
+        if (printedLater.isEmpty())
+            QCOMPARE(afterwards, QString());
+        else
+            QVERIFY2(afterwards.contains(printedLater), qPrintable(afterwards));
+        QCOMPARE(scripts.installRuns(), readable ? 1 : 0);
+        if (!readable)
+            QVERIFY(settings.logDetailsStr().startsWith("The licence could not be read"));
     }
 };
 
