@@ -179,14 +179,6 @@ bool describe(const PathComponents &root, const PathComponents &path, bool recur
                   problem);
 }
 
-bool scanTree(const PathComponents &root, const PathComponents &path,
-              std::vector<ReceiptEntry> &entries, std::string &problem)
-{
-    const bool listed = describe(root, path, true, entries, problem);
-    fillDigests(root, entries);
-    return listed;
-}
-
 bool scanCopy(const PathComponents &root, const PathComponents &copied, const FileDigests &digests,
               std::vector<ReceiptEntry> &entries, std::string &problem)
 {

@@ -21,13 +21,9 @@ const PathComponents *installFolderOf(const PathComponents &path,
 // then down following no link.
 OpenedFolder openHolder(const PathComponents &root, const PathComponents &path);
 
-// Appends an entry for `path` (inside `root`) and, when it is a folder, for
-// everything below it. Files get their SHA-256. Missing is not an error.
-bool scanTree(const PathComponents &root, const PathComponents &path,
-              std::vector<ReceiptEntry> &entries, std::string &problem);
-
-// scanTree() for a copy: a file's digest is the one the copy took of what
-// it wrote (`digests`, by the path inside `copied`); a file not there is
+// Appends an entry for the copied element `copied` (inside `root`) and for
+// everything below it. A file's digest is the one the copy took of what it
+// wrote (`digests`, by the path inside `copied`); a file not there is
 // hashed here.
 bool scanCopy(const PathComponents &root, const PathComponents &copied, const FileDigests &digests,
               std::vector<ReceiptEntry> &entries, std::string &problem);
