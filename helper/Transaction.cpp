@@ -48,8 +48,21 @@ bool undo(const JournalStep &step, int fd, std::string &problem)
             return true;
         problem = failure("cannot remove the folder the run made", path);
         return false;
-    case Kind::kept:
-        return !exists(fd, step.aside) || renamed(fd, step.aside, step.name, problem, path);
+    case Kind::kept: {
+        struct stat aside = {};
+        if (!exists(fd, step.aside, &aside))
+            return true;
+        // Cut off before the replacement: both names are the one file, and a
+        // rename between links to one file does nothing, so the aside would stay.
+        if (exists(fd, step.name, &status) && status.st_ino == aside.st_ino &&
+            status.st_dev == aside.st_dev) {
+            if (::unlinkat(fd, step.aside.c_str(), 0) == 0 || errno == ENOENT)
+                return true;
+            problem = failure("cannot remove", pathOf(step.folder, step.aside));
+            return false;
+        }
+        return renamed(fd, step.aside, step.name, problem, path);
+    }
     case Kind::movedAside:
         if (!exists(fd, step.aside))
             return true;

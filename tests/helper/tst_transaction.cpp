@@ -1,6 +1,7 @@
 #include "helper/InstallCommand.h"
 #include "helper/JournalFile.h"
 #include "helper/ReceiptJournal.h"
+#include "helper/Transaction.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -231,6 +233,54 @@ private slots:
             QVERIFY(QFileInfo::exists(f.b + "/opt/Q/E3/d.txt") &&
                     QFileInfo::exists(f.b + "/opt/Q/E1/new.txt"));
         }
+    }
+
+    // A process that dies inside a step (after its record, before the change
+    // that follows it) leaves nothing the next run does not put back or remove.
+    void aStepCutOffIsUndone_data()
+    {
+        QTest::addColumn<QString>("step");
+        QTest::newRow("kept, died before the replacement") << "kept";
+        QTest::newRow("kept, died after the replacement") << "kept, replaced";
+        QTest::newRow("moved aside, died") << "moved aside";
+        QTest::newRow("moved aside, died after a new one came") << "moved aside, replaced";
+    }
+    void aStepCutOffIsUndone()
+    {
+        QFETCH(QString, step);
+        Fixture f;
+        write(f.b + "/store/r.receipt", "old");
+        const std::string store = f.B + "/store";
+        const FolderOpener open = [](const std::string &folder) {
+            const SplitPath split = splitPath(folder, false);
+            return openTrustedFolder(split.components, false);
+        };
+        const QStringList before = tree(f.b + "/store");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const OpenedFolder folder = open(store);
+            Transaction run(folder.fd.get(), store, open);
+            std::string problem;
+            bool kept = step.startsWith("kept")
+                            ? run.keep(folder.fd.get(), store, "r.receipt", problem)
+                            : run.moveAside(folder.fd.get(), store, "r.receipt", problem);
+            if (kept && step.endsWith("replaced")) {
+                ::unlinkat(folder.fd.get(), "r.receipt", 0);
+                const int fd = ::openat(folder.fd.get(), "r.receipt", O_CREAT | O_WRONLY, 0644);
+                kept = fd >= 0 && ::write(fd, "new", 3) == 3 && ::close(fd) == 0;
+            }
+            ::_exit(kept ? 0 : 1); // no commit, no rollback: as if killed
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QVERIFY(QFileInfo::exists(f.b + "/store/" + QString(journalName.data())));
+
+        const OpenedFolder folder = open(store);
+        const Transaction::Recovered recovered = Transaction::recover(folder.fd.get(), store, open);
+        QVERIFY(recovered.found && !recovered.committed);
+        QVERIFY2(recovered.end.ok, recovered.end.problem.c_str());
+        QCOMPARE(tree(f.b + "/store"), before);
     }
 
     // While an element is replaced, its place holds the old tree or the new
