@@ -61,6 +61,26 @@ for linked in quorvantic-installer state; do
     check "$name: ... and nothing was installed" test ! -e /opt/Quorvantic
 done
 
+# Root keeping its own state (HOME=/root) still keeps the user receipts in the
+# user's state folder, as the user: a link planted there leads root nowhere.
+name=state-link-root-home
+fresh_system
+fresh_home "$allowUser"
+victim=/var/opt/victim-root-home
+root_logs "$victim/quorvantic-installer/receipts"
+echo "root's receipt" >"$victim/quorvantic-installer/receipts/Velamorph 4.receipt"
+as_user "$allowUser" mkdir -p "$home/.local"
+as_user "$allowUser" ln -s "$victim" "$home/.local/state"
+before=$(listing "$victim")
+unattended_as_root "$name" "$sandbox/bundle" HOME=/root XDG_DATA_HOME="$home/.local/share"
+check "$name: nothing of root's changed or made through the link" equal "$(listing "$victim")" "$before"
+check "$name: the link is left as it was" link_is "$home/.local/state" "$victim"
+check "$name: nothing root-owned in the user's home" equal "$(rootOwnedIn "$home")" ""
+check "$name: the run fails (1)" equal "$(exitOf "$name")" 1
+check "$name: ... saying the receipts cannot be kept" \
+    grep -q "^Installation failed: The receipts cannot be kept in .*Nothing was installed\.$" "$out/$name.stderr"
+check "$name: ... and nothing was installed" test ! -e /opt/Quorvantic
+
 # ---- 2. Root creates nothing in a user's home, and the user's later runs keep
 # their log and receipt.
 for missing in .local/state .local; do
