@@ -44,7 +44,10 @@ bool undo(const JournalStep &step, int fd, std::string &problem)
     case Kind::staged:
         return removeEntry(fd, step.name, path, problem);
     case Kind::madeFolder:
-        if (::unlinkat(fd, step.name.c_str(), AT_REMOVEDIR) == 0 || errno == ENOENT)
+        // Looked for first: on a read-only file system removing even a missing
+        // folder fails, and a folder the run never made is nothing to undo.
+        if (!exists(fd, step.name) || ::unlinkat(fd, step.name.c_str(), AT_REMOVEDIR) == 0 ||
+            errno == ENOENT)
             return true;
         problem = failure("cannot remove the folder the run made", path);
         return false;
@@ -89,7 +92,8 @@ bool finish(const JournalStep &step, int fd, std::string &problem)
 {
     switch (step.kind) {
     case Kind::kept:
-        if (::unlinkat(fd, step.aside.c_str(), 0) == 0 || errno == ENOENT)
+        if (!exists(fd, step.aside) || ::unlinkat(fd, step.aside.c_str(), 0) == 0 ||
+            errno == ENOENT)
             return true;
         problem = failure("cannot remove", pathOf(step.folder, step.aside));
         return false;

@@ -55,6 +55,32 @@ mount -o remount,rw /var/opt
 failed_with store-read-only-window "The receipts cannot be kept in $store: Read-only file system. Nothing was installed."
 check "store-read-only-window: nothing installed" equal "$(find /opt /usr/local/share -mindepth 1)" ""
 
+# A read-only /opt fails the run at its first folder, and undoing it leaves
+# nothing for the next run: no journal, no notice of an interrupted run.
+for who in user root; do
+    name=opt-read-only-$who
+    fresh_system
+    fresh_home "$allowUser"
+    before=$(snapshot "$allowUser")
+    mount -o remount,ro /opt
+    if [[ $who == user ]]; then
+        unattended_as "$name" "$allowUser"
+    else
+        unattended_as_root "$name" "$sandbox/bundle" HOME=/root XDG_DATA_HOME="$allowData"
+    fi
+    mount -o remount,rw /opt
+    failed_saying "$name" "cannot create folder /opt/Quorvantic: Read-only file system"
+    check "$name: ... and says nothing was left undone" \
+        equal "$(grep -c 'could not all be undone' "$out/$name.stderr")" 0
+    check "$name: no journal is left" \
+        equal "$(find "$store" "$(userReceipts "$allowUser")" -name transaction.journal 2>/dev/null)" ""
+    check "$name: nothing installed anywhere" same_snapshot "$allowUser" "$before"
+    unattended_as "$name-again" "$allowUser"
+    check "$name: the next run installs" equal "$(exitOf "$name-again")" 0
+    check "$name: ... without a notice of an interrupted run" \
+        equal "$(grep -c 'interrupted' "$out/$name-again.stderr")" 0
+done
+
 # ---- 2. Room for the probe but not for the receipts: the run fails, naming
 # what is installed but not recorded.
 # A bundle NAME whose one element holds COUNT files with long names (a long
