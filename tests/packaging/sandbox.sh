@@ -2,17 +2,17 @@
 # The packaged installer installing for real, as root's tests/packaging/run
 # starts it: inside a private mount and process namespace where /usr is an
 # overlay whose writes land in a tmpfs, /opt, /var/opt, /usr/local/share and
-# the bus are fresh, the package database is a bind-mounted copy, every libQt6
-# of the system is /dev/null, and the test users exist only in copies of
-# passwd and group. Prints "ok - " and "not ok - " lines; the host is left as it was.
+# the bus are fresh, the package database is a bind-mounted copy (taken under
+# dpkg's locks: namespace.sh), every libQt6 of the system is /dev/null, and
+# the test users exist only in copies of passwd and group. Prints "ok - " and
+# "not ok - " lines; the host is left as it was.
 #
 #   sandbox.sh WORK RUN DEB VERSION
 set -euo pipefail
 shopt -s nullglob
 work=$1 run=$2 deb=$3 version=$4
 sandbox=$work/sandbox
-mkdir -p "$sandbox"
-mount -t tmpfs -o mode=755 tmpfs "$sandbox"
+here=$(dirname "$0")
 
 check() {
     local what=$1
@@ -21,18 +21,12 @@ check() {
 }
 equal() { [[ "$1" == "$2" ]] || { printf '   expected: %q\n   actual:   %q\n' "$2" "$1"; return 1; }; }
 
-# /usr first: a mount made below it later stays on top of the overlay.
-mkdir -p "$sandbox/usr-upper" "$sandbox/usr-work"
-mount -t overlay overlay -o "lowerdir=/usr,upperdir=$sandbox/usr-upper,workdir=$sandbox/usr-work" /usr
-for folder in /opt /usr/local/share /var/opt /etc/polkit-1/rules.d /root; do
-    mount -t tmpfs -o mode=755 tmpfs "$folder"
-done
+source "$here/namespace.sh"
+private_system "$sandbox"
+mount -t tmpfs -o mode=755 tmpfs /etc/polkit-1/rules.d
 if [[ -d /run/dbus ]]; then mount -t tmpfs -o mode=755 tmpfs /run/dbus; else
     mount -t tmpfs -o mode=755 tmpfs /run && mkdir -p /run/dbus
 fi
-[[ -d /var/cache/man ]] && mount -t tmpfs -o mode=755 tmpfs /var/cache/man
-cp -a /var/lib/dpkg "$sandbox/dpkg"
-mount --bind "$sandbox/dpkg" /var/lib/dpkg
 
 # Qt of the system, gone: what still runs carries its own.
 for library in /usr/lib/*/libQt6* /lib/*/libQt6*; do
