@@ -102,6 +102,9 @@ package --system --repo "$repo" --sign-key test@invalid --output "$work/repo-a" 
 check "repository: made with version $version_a" equal "$status" 0
 ((status == 0)) || { tail -n 20 "$work/repo-a.err" | sed 's/^/   /'; exit 1; }
 rm -rf "$work/repo-a"
+# The lab of tests/ansible/lab deploys from these: A alone, later A and B.
+saved=$build/test-repositories
+rm -rf "$saved" && mkdir -p "$saved" && cp -a "$repo" "$saved/a"
 keyring=$repo/quorvantic-archive-keyring.gpg
 check "repository: gpgv accepts InRelease with the exported keyring" \
     gpgv --keyring "$keyring" "$repo/dists/stable/InRelease" 2>/dev/null
@@ -174,6 +177,7 @@ else
         bash "$here/apt-sandbox.sh" "$work" "$repo" "$work/tampered" "$version_a" "$version_b" "${add_b[@]}" ||
         echo "not ok - apt sandbox: ends normally"
 fi
+cp -a "$repo" "$saved/ab"
 check "repository: the pool keeps both versions" equal \
     "$(cd "$repo/pool/main/q/quorvantic-installer" && ls | sort)" \
     "$(printf "quorvantic-installer_%s_$arch.deb\n" "$version_a" "$version_b" | sort)"
