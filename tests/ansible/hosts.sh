@@ -194,31 +194,11 @@ _hosts_accounts() {
 }
 
 # Runs COMMAND while holding dpkg's locks on the machine's database, waiting
-# at most TIMEOUT seconds for them. dpkg and apt take fcntl locks on
-# lock-frontend and then lock; flock(1) takes flock(2) locks, which on Linux
-# do not exclude fcntl ones, so it would not keep dpkg out.
+# at most TIMEOUT seconds for them (tests/packaging/dpkg-locked).
 _hosts_locked() {
     local timeout=$1
     shift
-    /usr/bin/python3 - /var/lib/dpkg "$timeout" "$@" <<'LOCKED'
-import fcntl, os, subprocess, sys, time
-admin, timeout, command = sys.argv[1], float(sys.argv[2]), sys.argv[3:]
-deadline = time.monotonic() + timeout
-for name in ("lock-frontend", "lock"):
-    try:
-        fd = os.open(os.path.join(admin, name), os.O_RDWR)
-    except FileNotFoundError:
-        continue
-    while True:
-        try:
-            fcntl.lockf(fd, fcntl.LOCK_EX | fcntl.LOCK_NB)
-            break
-        except OSError:
-            if time.monotonic() > deadline:
-                sys.exit(f"{admin}/{name}: held by another package manager for {timeout:.0f} s")
-            time.sleep(0.2)
-sys.exit(subprocess.run(command).returncode)
-LOCKED
+    "$(dirname "$(realpath "${BASH_SOURCE[0]}")")/../packaging/dpkg-locked" /var/lib/dpkg "$timeout" "$@"
 }
 
 # One copy of the package database for the stage, below each host's own. Taken under dpkg's locks; if another package manager keeps them, taken

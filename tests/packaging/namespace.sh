@@ -14,25 +14,7 @@
 # or ask for "dpkg --configure -a".
 copy_dpkg_database() {
     local copy=$1 admin=/var/lib/dpkg
-    /usr/bin/python3 - "$admin" 300 cp -a "$admin" "$copy" <<'LOCKED' ||
-import fcntl, os, subprocess, sys, time
-admin, timeout, command = sys.argv[1], float(sys.argv[2]), sys.argv[3:]
-deadline = time.monotonic() + timeout
-for name in ("lock-frontend", "lock"):
-    try:
-        fd = os.open(os.path.join(admin, name), os.O_RDWR)
-    except FileNotFoundError:
-        continue
-    while True:
-        try:
-            fcntl.lockf(fd, fcntl.LOCK_EX | fcntl.LOCK_NB)
-            break
-        except OSError:
-            if time.monotonic() > deadline:
-                sys.exit(f"{admin}/{name}: another package manager held it for {timeout:.0f} s")
-            time.sleep(0.2)
-sys.exit(subprocess.run(command).returncode)
-LOCKED
+    "$(dirname "${BASH_SOURCE[0]}")/dpkg-locked" "$admin" 300 cp -a "$admin" "$copy" ||
         { echo "   the package database could not be copied"; return 1; }
     # Consistent: no change was under way, and dpkg reads it.
     if [[ -e $copy/tmp.ci || -n $(ls -A "$copy/updates") ]]; then
