@@ -4,11 +4,11 @@ option's name, type, default, choices and elements in DOCUMENTATION against
 the argument_spec in main(), and every RETURN key documented with a type.
 
     docs_match.py MODULE.py DOC.json
-    docs_match.py --role DEFAULTS.yml ARGUMENT_SPECS.yml
+    docs_match.py --role DEFAULTS.yml ROLE_DOC.json
 
 DOC.json is `ansible-doc --json` of the module. With --role, the role's
-defaults against the options its argument_specs declare. Prints one line per
-mismatch and exits 1 when there is any."""
+defaults against the options `ansible-doc -t role --json` shows for its main
+entry point. Prints one line per mismatch and exits 1 when there is any."""
 import ast
 import json
 import sys
@@ -20,7 +20,7 @@ def literal(node):
     return ast.literal_eval(node)
 
 
-def argument_spec(source):
+def taken_options(source):
     for node in ast.walk(ast.parse(source)):
         if isinstance(node, ast.Call) and getattr(node.func, 'id', '') == 'AnsibleModule':
             for keyword in node.keywords:
@@ -29,15 +29,16 @@ def argument_spec(source):
     raise SystemExit('no AnsibleModule(argument_spec=...) in the module')
 
 
-def mismatches(spec, doc):
+def mismatches(taken_by_code, doc):
     options = doc['doc'].get('options', {})
     found = []
-    for name in sorted(set(spec) ^ set(options)):
-        found.append('%s: %s' % (name, 'not documented' if name in spec else 'documented, not taken'))
-    for name in sorted(set(spec) & set(options)):
+    for name in sorted(set(taken_by_code) ^ set(options)):
+        found.append('%s: %s' % (name, 'not documented' if name in taken_by_code
+                                 else 'documented, not taken'))
+    for name in sorted(set(taken_by_code) & set(options)):
         for field, default in (('type', 'str'), ('default', None), ('choices', None),
                                ('elements', None), ('required', False)):
-            taken = spec[name].get(field, default)
+            taken = taken_by_code[name].get(field, default)
             shown = options[name].get(field, default)
             if taken != shown:
                 found.append('%s: %s is %r in the code, %r in the documentation'
@@ -52,15 +53,15 @@ def mismatches(spec, doc):
     return found
 
 
-def role_mismatches(defaults, specs):
-    options = specs['argument_specs']['main']['options']
+def role_mismatches(defaults, shown):
+    options = next(iter(shown.values()))['entry_points']['main']['options']
     found = []
     for name in sorted(set(defaults) ^ set(options)):
-        found.append('%s: %s' % (name, 'a default without a spec' if name in defaults
-                                 else 'a spec without a default'))
+        found.append('%s: %s' % (name, 'a default that is not documented' if name in defaults
+                                 else 'documented without a default'))
     for name in sorted(set(defaults) & set(options)):
         if options[name].get('default') != defaults[name]:
-            found.append('%s: the default is %r, the spec says %r'
+            found.append('%s: the default is %r, the documentation says %r'
                          % (name, defaults[name], options[name].get('default')))
     return found
 
@@ -68,14 +69,15 @@ def role_mismatches(defaults, specs):
 def main():
     if sys.argv[1] == '--role':
         import yaml
-        found = role_mismatches(*(yaml.safe_load(open(p, encoding='utf-8')) for p in sys.argv[2:4]))
+        defaults = yaml.safe_load(open(sys.argv[2], encoding='utf-8'))
+        found = role_mismatches(defaults, json.load(open(sys.argv[3], encoding='utf-8')))
         for line in found:
             print('   ' + line)
         return 1 if found else 0
     source = open(sys.argv[1], encoding='utf-8').read()
     shown = json.load(open(sys.argv[2], encoding='utf-8'))
     doc = next(iter(shown.values()))
-    found = mismatches(argument_spec(source), doc)
+    found = mismatches(taken_options(source), doc)
     for line in found:
         print('   ' + line)
     return 1 if found else 0
