@@ -33,6 +33,18 @@ bool renamed(int folderFd, const std::string &from, const std::string &to, std::
     return false;
 }
 
+// Removes `name` when it is there. Looked for first: on a read-only file
+// system even removing what is not there fails (EROFS), and what is not
+// there is nothing to remove.
+bool removeIfThere(int fd, const std::string &name, int flags, const char *why,
+                   const std::string &path, std::string &problem)
+{
+    if (!exists(fd, name) || ::unlinkat(fd, name.c_str(), flags) == 0 || errno == ENOENT)
+        return true;
+    problem = failure(why, path);
+    return false;
+}
+
 // Puts back what one step changed. Each case looks at what stands rather than
 // trusting that its step ran, so undoing twice, or a step cut off, is fine.
 bool undo(const JournalStep &step, int fd, std::string &problem)
@@ -44,13 +56,8 @@ bool undo(const JournalStep &step, int fd, std::string &problem)
     case Kind::staged:
         return removeEntry(fd, step.name, path, problem);
     case Kind::madeFolder:
-        // Looked for first: on a read-only file system removing even a missing
-        // folder fails, and a folder the run never made is nothing to undo.
-        if (!exists(fd, step.name) || ::unlinkat(fd, step.name.c_str(), AT_REMOVEDIR) == 0 ||
-            errno == ENOENT)
-            return true;
-        problem = failure("cannot remove the folder the run made", path);
-        return false;
+        return removeIfThere(fd, step.name, AT_REMOVEDIR, "cannot remove the folder the run made",
+                             path, problem);
     case Kind::kept: {
         struct stat aside = {};
         if (!exists(fd, step.aside, &aside))
@@ -58,12 +65,9 @@ bool undo(const JournalStep &step, int fd, std::string &problem)
         // Cut off before the replacement: both names are the one file, and a
         // rename between links to one file does nothing, so the aside would stay.
         if (exists(fd, step.name, &status) && status.st_ino == aside.st_ino &&
-            status.st_dev == aside.st_dev) {
-            if (::unlinkat(fd, step.aside.c_str(), 0) == 0 || errno == ENOENT)
-                return true;
-            problem = failure("cannot remove", pathOf(step.folder, step.aside));
-            return false;
-        }
+            status.st_dev == aside.st_dev)
+            return removeIfThere(fd, step.aside, 0, "cannot remove",
+                                 pathOf(step.folder, step.aside), problem);
         return renamed(fd, step.aside, step.name, problem, path);
     }
     case Kind::movedAside:
@@ -92,11 +96,8 @@ bool finish(const JournalStep &step, int fd, std::string &problem)
 {
     switch (step.kind) {
     case Kind::kept:
-        if (!exists(fd, step.aside) || ::unlinkat(fd, step.aside.c_str(), 0) == 0 ||
-            errno == ENOENT)
-            return true;
-        problem = failure("cannot remove", pathOf(step.folder, step.aside));
-        return false;
+        return removeIfThere(fd, step.aside, 0, "cannot remove", pathOf(step.folder, step.aside),
+                             problem);
     case Kind::movedAside:
     case Kind::swapped:
         return removeEntry(fd, step.aside, pathOf(step.folder, step.aside), problem);

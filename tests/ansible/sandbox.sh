@@ -12,18 +12,10 @@ out=$sandbox/out
 mkdir -p "$out" "$sandbox/home" "$sandbox/runtime" "$sandbox/tmp"
 chmod 700 "$sandbox/runtime"
 
-cp /etc/passwd "$sandbox/passwd"
-cp /etc/group "$sandbox/group"
-uid=62100
 users=(qvans-a qvans-b)
-for user in "${users[@]}"; do
-    while getent passwd "$uid" >/dev/null || getent group "$uid" >/dev/null; do uid=$((uid + 1)); done
-    echo "$user:x:$uid:$uid::$sandbox/home/$user:/bin/sh" >>"$sandbox/passwd"
-    echo "$user:x:$uid:" >>"$sandbox/group"
-    uid=$((uid + 1))
-done
-mount --bind "$sandbox/passwd" /etc/passwd
-mount --bind "$sandbox/group" /etc/group
+# shellcheck source=../packaging/namespace.sh
+source "$here/../packaging/namespace.sh"
+add_test_users "$sandbox" 62100 "${users[@]}"
 for user in "${users[@]}"; do
     mkdir "$sandbox/home/$user"
     mount -t tmpfs -o mode=700 tmpfs "$sandbox/home/$user"

@@ -43,3 +43,22 @@ private_system() {
     copy_dpkg_database "$sandbox/dpkg" || return 1
     mount --bind "$sandbox/dpkg" /var/lib/dpkg
 }
+
+# Test users that exist only in this namespace: SANDBOX FIRST_UID USER...
+# appends each, with a group of its own, to copies of passwd and group in
+# SANDBOX (the first free ids from FIRST_UID, home SANDBOX/home/USER) and
+# mounts the copies over the machine's.
+add_test_users() {
+    local sandbox=$1 uid=$2 user
+    shift 2
+    cp /etc/passwd "$sandbox/passwd"
+    cp /etc/group "$sandbox/group"
+    for user; do
+        while getent passwd "$uid" >/dev/null || getent group "$uid" >/dev/null; do uid=$((uid + 1)); done
+        echo "$user:x:$uid:$uid::$sandbox/home/$user:/bin/sh" >>"$sandbox/passwd"
+        echo "$user:x:$uid:" >>"$sandbox/group"
+        uid=$((uid + 1))
+    done
+    mount --bind "$sandbox/passwd" /etc/passwd
+    mount --bind "$sandbox/group" /etc/group
+}

@@ -38,17 +38,7 @@ check "sandbox: a program of the system's Qt no longer starts" equal "$status" 1
 
 # Two users: one may run only the portable bundle's helper through pkexec's
 # general action, the other only the packaged helper through its own action.
-cp /etc/passwd "$sandbox/passwd"
-cp /etc/group "$sandbox/group"
-uid=62000
-for user in qvpkg-portable qvpkg-system; do
-    while getent passwd "$uid" >/dev/null || getent group "$uid" >/dev/null; do uid=$((uid + 1)); done
-    echo "$user:x:$uid:$uid::$sandbox/home/$user:/bin/sh" >>"$sandbox/passwd"
-    echo "$user:x:$uid:" >>"$sandbox/group"
-    uid=$((uid + 1))
-done
-mount --bind "$sandbox/passwd" /etc/passwd
-mount --bind "$sandbox/group" /etc/group
+add_test_users "$sandbox" 62000 qvpkg-portable qvpkg-system
 for user in qvpkg-portable qvpkg-system; do
     install -d -o "$user" -g "$user" -m 700 "$sandbox/home/$user" "$sandbox/home/$user/tmp" \
         "$sandbox/home/$user/runtime"
