@@ -265,13 +265,15 @@ QString InstallScriptComposer::shellQuoted(const QString &operand)
 void InstallScriptComposer::appendLine(QString &script, const QString &shellCommand,
                                        bool administrator, int gap)
 {
-    script += QLatin1String("do shell script \"");
+    // UTF-16 literals: a Latin-1 one is converted on every append, and this
+    // runs for every line of a script of millions of characters.
+    script += u"do shell script \"";
     appendEscaped(script, shellCommand, [](char16_t c) { return c == '\\' || c == '"'; });
     script += QLatin1Char('"');
     if (administrator) {
         for (int i = 0; i < gap; ++i)
             script += QLatin1Char(' ');
-        script += QLatin1String("with administrator privileges");
+        script += u"with administrator privileges";
     }
     script += QLatin1Char('\n');
 }
