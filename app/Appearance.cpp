@@ -1,5 +1,7 @@
 #include "app/Appearance.h"
 
+#include "app/InstallerStyle.h"
+
 #include "ui/Theme.h"
 
 #include <QApplication>
@@ -105,7 +107,7 @@ void Appearance::applyLight(QApplication &application)
     Theme::setTextScale(textScaleFor(points));
 
     if (QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion"))) {
-        application.setStyle(fusion);
+        application.setStyle(new InstallerStyle(fusion));
         const QPalette palette = lightPalette();
         applyPalette(palette);
         application.installEventFilter(new ThemeWatch(palette, &application));

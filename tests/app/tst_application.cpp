@@ -3,6 +3,7 @@
 #include "../common/DemoResources.h"
 #include "../common/RecordingExecutor.h"
 #include "app/AppDelegate.h"
+#include "app/InstallerStyle.h"
 #include "app/MainWindow.h"
 #include "app/QuorvanticInstallerApp.h"
 #include "ui/AlertView.h"
@@ -123,7 +124,9 @@ private slots:
         QCOMPARE(appItems, (QStringList{"&About " + appName, "&Uninstall Quorvantic Plug-ins…",
                                         "&Quit " + appName}));
 
-        QCOMPARE(QApplication::style()->name().toLower(), QStringLiteral("fusion"));
+        const auto *style = qobject_cast<const InstallerStyle *>(QApplication::style());
+        QVERIFY(style);
+        QCOMPARE(style->baseName().toLower(), QStringLiteral("fusion"));
         QVERIFY(window->palette().color(QPalette::Window).lightness() > 200);
         QVERIFY(window->palette().color(QPalette::WindowText).lightness() < 60);
 
