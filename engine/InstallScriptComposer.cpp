@@ -47,6 +47,32 @@ void appendShellQuoted(QString &out, QStringView operand)
     out += QLatin1Char('"');
 }
 
+// Both of the above at once, straight into the script: the operand quoted for
+// the shell and that quoted again for the script's string literal. A
+// character the shell would read (a backslash, " $ or `) gets the shell's
+// backslash, and that backslash and a backslash or " get the literal's.
+void appendQuotedInLiteral(QString &out, QStringView operand)
+{
+    out += u"\\\"";
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < operand.size(); ++i) {
+        const char16_t c = operand[i].unicode();
+        if (c == '\\' || c == '"' || c == '$' || c == '`') {
+            out.append(operand.sliced(from, i - from));
+            out += (c == '\\' || c == '"') ? QStringView(u"\\\\\\") : QStringView(u"\\\\");
+            from = i;
+        }
+    }
+    out.append(operand.sliced(from));
+    out += u"\\\"";
+}
+
+// Text for the string literal as it is (a command's own words).
+void appendInLiteral(QString &out, QStringView text)
+{
+    appendEscaped(out, text, [](char16_t c) { return c == '\\' || c == '"'; });
+}
+
 // "product/element": the part of an element's path that the bundle itself
 // names. Which kind an element is comes from here, never from the folders the
 // bundle happens to be saved in ("Lightroom exports/...").
@@ -189,7 +215,7 @@ private:
     {
         start(u"cp -R -f ");
         quoted(source);
-        m_command += QLatin1Char(' ');
+        m_body += QLatin1Char(' ');
         quoted(destination);
         end(1, runAs);
     }
@@ -205,7 +231,7 @@ private:
     {
         start(m_dialect == ShellDialect::gnu ? u"ln -f -n -s " : u"ln -f -h -s ");
         quoted(target);
-        m_command += QLatin1Char(' ');
+        m_body += QLatin1Char(' ');
         quoted(link);
         end(2, runAs);
     }
@@ -217,7 +243,7 @@ private:
     {
         start(text.contains(QLatin1Char('\\')) ? u"printf '%s\\n' " : u"echo ");
         quoted(text);
-        m_command += u" > ";
+        m_body += u" > ";
         quoted(file);
         end(gap, runAs);
     }
@@ -230,24 +256,30 @@ private:
         end(1, RunAs::user);
     }
 
-    // Each command is built in one buffer that the next reuses: thousands of
-    // lines would otherwise allocate their pieces one by one.
+    // Each command is written straight into the script, quoted for the shell
+    // and for the string literal in one pass: thousands of lines would
+    // otherwise be built apart and copied over, every character read twice.
+    // The lines are those InstallScriptComposer::appendLine writes.
     void start(QStringView verb)
     {
-        m_command.resize(0);
-        m_command += verb;
+        m_body += u"do shell script \"";
+        appendInLiteral(m_body, verb);
     }
-    void quoted(QStringView operand) { appendShellQuoted(m_command, operand); }
-    // The command as the body of a script string literal.
+    void quoted(QStringView operand) { appendQuotedInLiteral(m_body, operand); }
     void end(int gap, RunAs runAs)
     {
-        InstallScriptComposer::appendLine(m_body, m_command, runAs == RunAs::administrator, gap);
+        m_body += QLatin1Char('"');
+        if (runAs == RunAs::administrator) {
+            for (int i = 0; i < gap; ++i)
+                m_body += QLatin1Char(' ');
+            m_body += u"with administrator privileges";
+        }
+        m_body += QLatin1Char('\n');
     }
 
     const InstallLocations &m_loc;
     const ShellDialect m_dialect;
     QString m_body;
-    QString m_command;
     bool m_firstPlugin = true;
     bool m_firstVideo = true;
 };
