@@ -9,7 +9,10 @@
 #   folder is removed, rather than with 15.
 # - A machine without zstd, which unpacks the archive, is told so before
 #   anything is unpacked, rather than seeing a pipe fail.
-# - The archive is read in large blocks rather than dd's 1 KiB ones.
+# - The archive is read in large blocks rather than dd's 1 KiB ones, and
+#   the script starts no program where the shell can do the work itself
+#   (dirname, pwd, tr, expr, an id -u whose answer is not asked for): each
+#   program or subshell is a few milliseconds before the window can show.
 # - Its check is the one this archive needs (its size and SHA-256) in four
 #   programs rather than twenty, with openssl's digest, twice as fast as
 #   sha256sum, where it is there: each was a wait before the window could
@@ -31,14 +34,20 @@ makeself_header() {
         -e "s/^\\( *\\)trap MS_cleanup 1 2 3 15\$/\\1trap 'MS_cleanup 129' 1; trap 'MS_cleanup 130' 2; trap 'MS_cleanup 131' 3; trap 'MS_cleanup 143' 15/" \
         -e 's/Extraction failed\.\("\)\{0,1\} >&2; kill -15 \\\$\$; }$/Extraction failed.\1 >\&2; return 1; }/' \
         -e 's/^\([[:space:]]*MS_dd "\\\$0" \\\$offset \\\$s | MS_Decompress | UnTAR t\)$/\1 || exit 1/' \
+        -e 's/| wc -c | tr -d " "\\`/| wc -c\\`/' \
+        -e 's/offset=\\`expr \\$offset + \\$s\\`/offset=\\$((\\$offset + \\$s))/' \
+        -e 's/^location="\\`pwd\\`"$/location="\\$PWD"/' \
+        -e 's/^if test x"$NEED_ROOT" = xy -a \\`id -u\\` -ne 0; then$/if test x"$NEED_ROOT" = xy \&\& test \\`id -u\\` -ne 0; then/' \
         "$original" | QUORVANTIC_UNPACKER_CHECK=$(unpacker_check) QUORVANTIC_MS_DD=$(archive_part) \
         QUORVANTIC_CHECK_BESIDE=$(check_beside) QUORVANTIC_MS_CHECKED=$(checked) \
-        QUORVANTIC_MS_CHECK=$(archive_check) QUORVANTIC_UNPACK_FAILED=$(unpack_failed) awk '
+        QUORVANTIC_MS_CHECK=$(archive_check) QUORVANTIC_UNPACK_FAILED=$(unpack_failed) \
+        QUORVANTIC_ARCHIVE_DIR=$(archive_dir) awk '
             /^MS_dd\(\)$/ { print; print ENVIRON["QUORVANTIC_MS_DD"]; skipping = 1; next }
             /^MS_Check\(\)$/ { print; print ENVIRON["QUORVANTIC_MS_CHECK"]; skipping = 1; next }
             skipping { skipping = $0 != "}"; next }
             /^if test x"\$NEED_ROOT" = xy/ { print ENVIRON["QUORVANTIC_UNPACKER_CHECK"] }
             /^MS_Decompress\(\)$/ { print ENVIRON["QUORVANTIC_MS_CHECKED"] }
+            /^ARCHIVE_DIR=\\`dirname "\\\$0"\\`$/ { print ENVIRON["QUORVANTIC_ARCHIVE_DIR"]; next }
             /^if test x"\\\$SETUP_NOCHECK" != x1; then$/ { print "check_pid=" }
             /^    MS_Check "\\\$0"$/ { print ENVIRON["QUORVANTIC_CHECK_BESIDE"]; next }
             /^\t\techo "Unable to decompress \\\$0" >&2$/ {
@@ -51,7 +60,9 @@ makeself_header() {
         -e '^        sum=\\`tail -c +\\$((offset + 1)) "\\$1" | openssl' -e '^MS_Checked()$' -e '^check_pid=$' \
         -e '^        MS_Check "\\$0" &$' -e $'^\t\tMS_Checked$' -e '^MS_Checked$' \
         -e 'Extraction failed.*>&2; return 1; }$' -e 'UnTAR t || exit 1$' \
-        -e 'test x"\\$keep" = xn && { cd "\\$TMPROOT"; rm -rf "\\$tmpdir"; }$' <<<"$patched") == 16 ]] ||
+        -e 'test x"\\$keep" = xn && { cd "\\$TMPROOT"; rm -rf "\\$tmpdir"; }$' \
+        -e '^\*/\*) ARCHIVE_DIR=' -e 'xy && test \\`id -u\\` -ne 0; then$' \
+        -e '^    offset=\\$((\\$offset + \\$s))$' -e '^location="\\$PWD"$' <<<"$patched") == 20 ]] ||
         fail "makeself's script ($original) has changed: the changes above to it need a look"
     printf '%s\n' "$patched"
 }
@@ -129,6 +140,16 @@ MS_Checked()
 }
 
 CHECKED
+}
+
+# The .run's folder, without starting dirname.
+archive_dir() {
+    cat <<'DIR'
+case "\$0" in
+*/*) ARCHIVE_DIR=\${0%/*}; ARCHIVE_DIR=\${ARCHIVE_DIR:-/} ;;
+*) ARCHIVE_DIR=. ;;
+esac
+DIR
 }
 
 # Where unpacking fails, the folder of its own goes, as on a signal.
