@@ -60,11 +60,6 @@ private:
 
 InstallerStyle::InstallerStyle(QStyle *fusion) : QProxyStyle(fusion) {}
 
-QString InstallerStyle::baseName() const
-{
-    return baseStyle()->name();
-}
-
 QIcon InstallerStyle::standardIcon(StandardPixmap standardIcon, const QStyleOption *option,
                                    const QWidget *widget) const
 {

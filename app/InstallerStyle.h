@@ -14,9 +14,6 @@ class InstallerStyle : public QProxyStyle
 public:
     explicit InstallerStyle(QStyle *fusion);
 
-    // The style it draws with, for those that ask which one it is.
-    QString baseName() const;
-
     QIcon standardIcon(StandardPixmap standardIcon, const QStyleOption *option = nullptr,
                        const QWidget *widget = nullptr) const override;
 };

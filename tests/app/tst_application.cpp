@@ -126,7 +126,7 @@ private slots:
 
         const auto *style = qobject_cast<const InstallerStyle *>(QApplication::style());
         QVERIFY(style);
-        QCOMPARE(style->baseName().toLower(), QStringLiteral("fusion"));
+        QCOMPARE(style->baseStyle()->name().toLower(), QStringLiteral("fusion"));
         QVERIFY(window->palette().color(QPalette::Window).lightness() > 200);
         QVERIFY(window->palette().color(QPalette::WindowText).lightness() < 60);
 

@@ -77,7 +77,7 @@ private slots:
     {
         const auto *style = qobject_cast<const InstallerStyle *>(QApplication::style());
         QVERIFY(style);
-        QCOMPARE(style->baseName().toLower(), QStringLiteral("fusion"));
+        QCOMPARE(style->baseStyle()->name().toLower(), QStringLiteral("fusion"));
         QCOMPARE(QApplication::style()->standardIcon(QStyle::SP_DialogOkButton).availableSizes(),
                  style->baseStyle()->standardIcon(QStyle::SP_DialogOkButton).availableSizes());
     }

@@ -79,22 +79,8 @@ mount -t tmpfs -o mode=755 tmpfs /etc/polkit-1/rules.d
 mount -t tmpfs -o mode=700 tmpfs /root
 
 # Test users, known only inside the namespace.
-cp /etc/passwd "$sandbox/passwd"
-cp /etc/group "$sandbox/group"
-declare -A uidOf
-next=61000
-for role in allow deny cancel ask; do
-    name=qve2e-$role
-    while getent passwd "$next" >/dev/null || getent group "$next" >/dev/null; do
-        next=$((next + 1))
-    done
-    uidOf[$role]=$next
-    echo "$name:x:$next:$next:Quorvantic test:$sandbox/home/$name:/bin/sh" >>"$sandbox/passwd"
-    echo "$name:x:$next:" >>"$sandbox/group"
-    next=$((next + 1))
-done
-mount --bind "$sandbox/passwd" /etc/passwd
-mount --bind "$sandbox/group" /etc/group
+source "$(dirname "$0")/../packaging/namespace.sh"
+add_test_users "$sandbox" 61000 qve2e-allow qve2e-deny qve2e-cancel qve2e-ask
 allowUser=qve2e-allow
 denyUser=qve2e-deny
 cancelUser=qve2e-cancel
